@@ -1,0 +1,108 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+// The one window of the program. Its implementation is spread over the folders
+// by job; this header is the map:
+//   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
+//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
+//   settings/settings.cpp           readSettings, writeSettings
+//   commands/codeccommands.cpp      the codec slots, syncCodecActions
+//   commands/appearancecommands.cpp font and colour slots
+//   commands/controlcommands.cpp    the control dock's slots and auto-update
+//   commands/filecommands.cpp       open, copy, dock, extract mode, limit, about, exit
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Views path: sets the file and the window's file path, then refreshes.
+    // An empty path changes nothing.
+    void openFile(const QString &path);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private slots:
+    // The slot table. The form connects these by object name, so their names,
+    // signatures and order are fixed.
+
+    // commands/filecommands.cpp
+    void on_action_8_triggered();
+    void on_action_6_triggered();
+    void on_action_3_triggered();
+    void on_actionQt4_triggered();
+    void on_action_X_triggered();
+    // commands/appearancecommands.cpp
+    void on_action_5_triggered();
+    void on_action_4_triggered();
+    // commands/controlcommands.cpp
+    void on_pushButton_4_clicked();
+    // commands/appearancecommands.cpp
+    void on_action_2_triggered();
+    void on_action_triggered();
+    // commands/filecommands.cpp
+    void on_pushButton_3_clicked();
+    // commands/controlcommands.cpp
+    void on_pushButton_2_clicked();
+    void on_comboBox_3_currentIndexChanged(int index);
+    void on_spinBox_valueChanged(int);
+    void on_doubleSpinBox_valueChanged(double);
+    // commands/codeccommands.cpp
+    void on_actionUTF_triggered();
+    void on_actionEUC_JP_triggered();
+    void on_actionSJIS_triggered();
+    void on_actionUnicode_triggered();
+    // commands/controlcommands.cpp
+    void on_comboBox_2_currentIndexChanged(int index);
+    void on_comboBox_currentIndexChanged(QString);
+    // commands/appearancecommands.cpp
+    void on_actionFont_triggered();
+    // commands/filecommands.cpp
+    void on_actionOpen_triggered();
+    // viewer/viewfill.cpp: the timer reload
+    void reloadFile();
+
+private:
+    // viewer/viewfill.cpp
+    void reload(bool fromTimer);
+    void refresh();
+    void highlightMatches();
+    void showReadWarning(const QString &errorString, bool fromTimer);
+    // commands/
+    void syncCodecActions();
+    void syncExtractAction();
+    void viewDroppedFile(const QString &path);
+    // settings/settings.cpp
+    void readSettings();
+    void writeSettings();
+
+    Ui::MainWindow *ui;            // the form: every widget and action by object name
+    QString filePath;              // the viewed file; empty means none
+    QString codecName;             // "", "SJIS", "UTF-8" or "EUC-JP" (others read as "")
+    QTimer reloadTimer;            // drives reloadFile(); run by the frequency box
+    qint64 lastFileSize;           // size seen by the last read that opened the file
+    QColor highlightBackground;    // background of a marked match
+    QColor highlightForeground;    // text colour of a marked match
+    qint64 maxLineChars;           // characters read per line at most
+    bool extractMode;              // show only lines with the highlight text
+
+    // Warnings of failed reloads: while one is open, timer reloads wait; after a
+    // timer reload has warned, further timer failures stay quiet until a read works.
+    bool readWarningOpen = false;
+    bool timerFailureWarned = false;
+};
+
+#endif // MAINWINDOW_H

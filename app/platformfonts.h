@@ -1,0 +1,10 @@
+#ifndef PLATFORMFONTS_H
+#define PLATFORMFONTS_H
+
+// The view's default family "ＭＳ ゴシック" exists only on Windows. Elsewhere Qt
+// would fall back to a proportional Latin font without Japanese glyphs, so the
+// family (and its Latin name) is mapped to the monospace Japanese fonts that
+// Linux systems commonly have. Call once, after the QApplication exists.
+void registerJapaneseFontSubstitutes();
+
+#endif // PLATFORMFONTS_H

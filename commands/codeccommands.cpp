@@ -1,0 +1,51 @@
+// MainWindow: on_actionUTF_triggered, on_actionEUC_JP_triggered,
+// on_actionSJIS_triggered, on_actionUnicode_triggered, syncCodecActions.
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+void MainWindow::on_actionUTF_triggered()
+{
+    codecName = QStringLiteral("UTF-8");
+    syncCodecActions();
+}
+
+void MainWindow::on_actionEUC_JP_triggered()
+{
+    codecName = QStringLiteral("EUC-JP");
+    syncCodecActions();
+}
+
+void MainWindow::on_actionSJIS_triggered()
+{
+    codecName = QStringLiteral("SJIS");
+    syncCodecActions();
+}
+
+void MainWindow::on_actionUnicode_triggered()
+{
+    codecName = QString();
+    syncCodecActions();
+}
+
+// The four actions are no exclusive group: Qt has already flipped the one the
+// user triggered, so put the single check mark back where codecName says.
+// Any other stored name reads as Unicode detection and checks "Unicode".
+void MainWindow::syncCodecActions()
+{
+    ui->actionUnicode->setChecked(false);
+    ui->actionSJIS->setChecked(false);
+    ui->actionEUC_JP->setChecked(false);
+    ui->actionUTF->setChecked(false);
+
+    if (codecName == QLatin1String("SJIS"))
+        ui->actionSJIS->setChecked(true);
+    else if (codecName == QLatin1String("EUC-JP"))
+        ui->actionEUC_JP->setChecked(true);
+    else if (codecName == QLatin1String("UTF-8"))
+        ui->actionUTF->setChecked(true);
+    else
+        ui->actionUnicode->setChecked(true);
+
+    refresh();
+}

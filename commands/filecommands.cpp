@@ -1,0 +1,77 @@
+// MainWindow: on_actionOpen_triggered, on_pushButton_3_clicked,
+// on_action_8_triggered, on_action_3_triggered, syncExtractAction,
+// on_action_X_triggered, on_actionQt4_triggered, on_action_6_triggered,
+// viewDroppedFile.
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+void MainWindow::on_actionOpen_triggered()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), QString());
+    if (path.isEmpty())
+        return;
+    filePath = path;
+    setWindowFilePath(filePath);
+    refresh();
+}
+
+void MainWindow::viewDroppedFile(const QString &path)
+{
+    // A file dropped onto the window opens as if chosen in the open dialog.
+    if (path.isEmpty())
+        return;
+    filePath = path;
+    setWindowFilePath(filePath);
+    refresh();
+}
+
+void MainWindow::on_pushButton_3_clicked()
+{
+    QApplication::clipboard()->setText(ui->textEdit->document()->toPlainText(),
+                                       QClipboard::Clipboard);
+}
+
+void MainWindow::on_action_8_triggered()
+{
+    ui->dockWidget_2->setVisible(true);
+}
+
+void MainWindow::on_action_3_triggered()
+{
+    // Only the check mark changes now; the view follows at the next reload.
+    extractMode = !extractMode;
+    syncExtractAction();
+}
+
+void MainWindow::syncExtractAction()
+{
+    ui->action_3->setChecked(extractMode);
+}
+
+void MainWindow::on_action_X_triggered()
+{
+    close();
+}
+
+void MainWindow::on_actionQt4_triggered()
+{
+    QMessageBox::aboutQt(this, QString());
+}
+
+void MainWindow::on_action_6_triggered()
+{
+    // Shown at the nearest bound when a stored value lies outside 1 .. 9999.
+    const int current = static_cast<int>(qBound<qint64>(1, maxLineChars, 9999));
+    bool accepted = false;
+    const int value = QInputDialog::getInt(this, tr("Tailpeek"), tr("InputValue:"), current,
+                                           1, 9999, 1, &accepted);
+    if (accepted)
+        maxLineChars = value;
+}

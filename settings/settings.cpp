@@ -1,0 +1,132 @@
+// MainWindow: readSettings, writeSettings.
+//
+// The store is Qt's native one in the user scope under "VARNOK"/"Tailpeek".
+// Both functions list the keys in the same order (the writer puts fontbold and
+// fontitalic before fontsize) and spell each key once, here.
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+#include <QSettings>
+
+namespace {
+
+const char keyPos[] = "pos";
+const char keySize[] = "size";
+const char keyFontFamily[] = "fontfamily";
+const char keyFontSize[] = "fontsize";
+const char keyFontBold[] = "fontbold";
+const char keyFontItalic[] = "fontitalic";
+const char keyFontUnderline[] = "fontunderline";
+const char keyFontStrikeOut[] = "fontstrikeout";
+const char keyStartMode[] = "sktype";
+const char keyLineCount[] = "linecnt";
+const char keyCodec[] = "codec";
+const char keyBackground[] = "bgcolor";
+const char keyTextColor[] = "txcolor";
+const char keyHighlightBackground[] = "hlbgcol";
+const char keyHighlightText[] = "hltxcol";
+const char keyLineMax[] = "linemax";
+const char keyExtractMode[] = "chmode";
+
+const QPoint defaultPos(200, 200);
+const QSize defaultSize(900, 400);
+
+QColor namedColor(const QSettings &settings, const char *key, const char *fallback)
+{
+    QColor color;
+    color.setNamedColor(settings.value(key, QString::fromLatin1(fallback)).toString());
+    return color;
+}
+
+// True when the rectangle overlaps some screen that is there now. A position
+// saved on a monitor that has since gone would open the window out of reach.
+bool onSomeScreen(const QRect &rect)
+{
+    const auto screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens) {
+        if (screen->geometry().intersects(rect))
+            return true;
+    }
+    return screens.isEmpty();
+}
+
+} // namespace
+
+void MainWindow::readSettings()
+{
+    QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
+
+    QPoint pos = settings.value(keyPos, defaultPos).toPoint();
+    QSize size = settings.value(keySize, defaultSize).toSize();
+    if (!onSomeScreen(QRect(pos, size))) {
+        pos = defaultPos;
+        size = defaultSize;
+    }
+    resize(size);
+    move(pos);
+
+    QFont font;
+    font.setFamily(settings.value(keyFontFamily, QStringLiteral("ＭＳ ゴシック")).toString());
+    font.setPointSize(settings.value(keyFontSize, 10).toInt());
+    font.setWeight(settings.value(keyFontBold, false).toBool() ? QFont::Bold : QFont::Normal);
+    font.setItalic(settings.value(keyFontItalic, false).toBool());
+    font.setUnderline(settings.value(keyFontUnderline, false).toBool());
+    font.setStrikeOut(settings.value(keyFontStrikeOut, false).toBool());
+    ui->textEdit->setFont(font);
+
+    // These setters run the controls' handlers when the value changes; each ends
+    // in a refresh, which reads nothing yet because no file is set.
+    ui->comboBox_2->setCurrentIndex(settings.value(keyStartMode, 2).toInt());
+    ui->spinBox->setValue(settings.value(keyLineCount, 20).toInt());
+
+    codecName = settings.value(keyCodec, QString()).toString();
+    syncCodecActions();
+
+    QPalette palette = ui->textEdit->palette();
+    palette.setBrush(QPalette::Base, QBrush(namedColor(settings, keyBackground, "#FFFFFF"),
+                                            Qt::SolidPattern));
+    ui->textEdit->setPalette(palette);
+    ui->textEdit->setTextColor(namedColor(settings, keyTextColor, "#000000"));
+
+    highlightBackground = namedColor(settings, keyHighlightBackground, "#FFFF00");
+    highlightForeground = namedColor(settings, keyHighlightText, "#FF0000");
+
+    // A hand-edited limit outside what the input dialog allows is brought to
+    // the nearest bound, so that no read is ever unbounded.
+    maxLineChars = qBound<qint64>(1, settings.value(keyLineMax, 1000).toLongLong(), 9999);
+
+    extractMode = settings.value(keyExtractMode, true).toBool();
+    syncExtractAction();
+}
+
+void MainWindow::writeSettings()
+{
+    QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
+
+    settings.setValue(keyPos, pos());
+    settings.setValue(keySize, size());
+
+    const QFont font = ui->textEdit->font();
+    settings.setValue(keyFontFamily, font.family());
+    settings.setValue(keyFontBold, font.weight() > QFont::Normal);
+    settings.setValue(keyFontItalic, font.style() != QFont::StyleNormal);
+    settings.setValue(keyFontSize, font.pointSize());
+    settings.setValue(keyFontUnderline, font.underline());
+    settings.setValue(keyFontStrikeOut, font.strikeOut());
+
+    settings.setValue(keyStartMode, ui->comboBox_2->currentIndex());
+    settings.setValue(keyLineCount, ui->spinBox->value());
+    settings.setValue(keyCodec, codecName);
+
+    settings.setValue(keyBackground,
+                      ui->textEdit->palette().brush(QPalette::Base).color().name());
+    settings.setValue(keyTextColor, ui->textEdit->textColor().name());
+    settings.setValue(keyHighlightBackground, highlightBackground.name());
+    settings.setValue(keyHighlightText, highlightForeground.name());
+    settings.setValue(keyLineMax, maxLineChars);
+    settings.setValue(keyExtractMode, extractMode);
+}

@@ -1,0 +1,139 @@
+// MainWindow: reload, refresh, reloadFile, highlightMatches, showReadWarning;
+// and the view-side helpers they use.
+
+#include "viewfill.h"
+
+#include "linewindowreader.h"
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVector>
+
+void fillView(QTextEdit *view, const QString &text, bool scrollToEnd)
+{
+    view->setPlainText(text);
+    if (scrollToEnd) {
+        view->ensureCursorVisible();
+        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    }
+}
+
+QTextCharFormat highlightFormat(const QColor &background, const QColor &foreground)
+{
+    QTextCharFormat format;
+    format.setBackground(QBrush(background, Qt::SolidPattern));
+    format.setForeground(QBrush(foreground, Qt::SolidPattern));
+    format.setFontWeight(QFont::Bold);
+    format.setUnderlineColor(Qt::white);
+    format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+    return format;
+}
+
+int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &format)
+{
+    if (needle.isEmpty())
+        return 0;
+    QTextDocument *document = view->document();
+
+    // QTextDocument::find() looks inside one block at a time, in the block's
+    // text with no-break spaces read as spaces, and goes on right behind the
+    // previous match. Collecting the matches the same way first keeps the
+    // document untouched until the single edit block below.
+    QVector<QPair<int, int>> marks;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QString text = block.text();
+        if (text.size() < needle.size())
+            continue;
+        text.replace(QChar::Nbsp, QLatin1Char(' '));
+        for (int at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive)) {
+            marks.append({block.position() + at, block.position() + at + needle.size()});
+        }
+    }
+    if (marks.isEmpty())
+        return 0;
+
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (const auto &mark : qAsConst(marks)) {
+        cursor.setPosition(mark.first);
+        cursor.setPosition(mark.second, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(format);
+    }
+    cursor.endEditBlock();
+    return marks.size();
+}
+
+void MainWindow::refresh()
+{
+    reload(false);
+}
+
+void MainWindow::reloadFile()
+{
+    reload(true);
+}
+
+void MainWindow::reload(bool fromTimer)
+{
+    if (filePath.isEmpty())
+        return;
+    // A timer reload waits while a read warning is open: no pile of boxes.
+    if (fromTimer && readWarningOpen)
+        return;
+
+    WindowRequest request;
+    request.startMode = ui->comboBox_2->currentIndex();
+    request.lineCount = ui->spinBox->value();
+    request.percent = ui->doubleSpinBox->value();
+    request.maxLineChars = maxLineChars;
+    request.codecName = codecName;
+    request.extract = extractMode;
+    request.highlightText = ui->lineEdit->text();
+
+    const WindowResult result =
+        LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
+    if (result.status == WindowResult::OpenFailed) {
+        showReadWarning(result.errorString, fromTimer);
+        return;
+    }
+    timerFailureWarned = false;
+    if (result.status == WindowResult::Unchanged)
+        return;
+
+    lastFileSize = result.fileSize;
+    fillView(ui->textEdit, result.text, request.startMode == WindowRequest::NewestMode);
+    highlightMatches();
+}
+
+void MainWindow::highlightMatches()
+{
+    // The edit cursor takes its format from the first character, which may be a
+    // mark; the next setPlainText would then paint the whole view with it. Keep
+    // the view's own format for insertion.
+    const QTextCharFormat viewFormat = ui->textEdit->currentCharFormat();
+    const int marks = markMatches(ui->textEdit, ui->lineEdit->text(),
+                                  highlightFormat(highlightBackground, highlightForeground));
+    if (marks > 0)
+        ui->textEdit->setCurrentCharFormat(viewFormat);
+}
+
+void MainWindow::showReadWarning(const QString &errorString, bool fromTimer)
+{
+    // A timer reload warns once; it stays quiet until a read works again, so a
+    // log that is briefly missing while it is rotated shows a single box.
+    if (fromTimer && timerFailureWarned)
+        return;
+    timerFailureWarned = true;
+    readWarningOpen = true;
+    QMessageBox::warning(this, tr("Tailpeek"),
+                         tr("Cannot read file %1:\n%2.").arg(filePath, errorString),
+                         QMessageBox::Ok);
+    readWarningOpen = false;
+}
