@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools qt5-qmake libqt5svg5-dev
   fonts-ipafont-gothic
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps x11-utils xdotool imagemagick
   libbenchmark-dev
   dpkg-dev file man-db desktop-file-utils appstream
 )
