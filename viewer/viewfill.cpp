@@ -32,6 +32,9 @@ QTextCharFormat highlightFormat(const QColor &background, const QColor &foregrou
     format.setFontWeight(QFont::Bold);
     format.setUnderlineColor(Qt::white);
     format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+    // setUnderlineStyle() also stores a plain-underline flag; the style alone
+    // says it, and a mark carries nothing but its five properties.
+    format.clearProperty(QTextFormat::FontUnderline);
     return format;
 }
 
