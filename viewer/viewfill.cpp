@@ -117,14 +117,8 @@ void MainWindow::reload(bool fromTimer)
 
 void MainWindow::highlightMatches()
 {
-    // The edit cursor takes its format from the first character, which may be a
-    // mark; the next setPlainText would then paint the whole view with it. Keep
-    // the view's own format for insertion.
-    const QTextCharFormat viewFormat = ui->textEdit->currentCharFormat();
-    const int marks = markMatches(ui->textEdit, ui->lineEdit->text(),
-                                  highlightFormat(highlightBackground, highlightForeground));
-    if (marks > 0)
-        ui->textEdit->setCurrentCharFormat(viewFormat);
+    markMatches(ui->textEdit, ui->lineEdit->text(),
+                highlightFormat(highlightBackground, highlightForeground));
 }
 
 void MainWindow::showReadWarning(const QString &errorString, bool fromTimer)

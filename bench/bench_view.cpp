@@ -1,0 +1,212 @@
+// The view side of a reload, on a newest-mode window of 999 lines with a match
+// of the highlight text on every line: setPlainText alone, the highlighting
+// pass (ours and the find loop), and a whole refresh (read, setPlainText,
+// scroll, highlight) done our way and the literal way. Prints the ratios.
+//
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+
+#include "linewindowreader.h"
+#include "literalreader.h"
+#include "viewfill.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+const QString needle = QStringLiteral("error");
+const QColor background("#ffff00");
+const QColor foreground("#ff0000");
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    QString path;
+    WindowRequest request;
+    QString window;
+};
+
+Fixture *fixture = nullptr;
+
+// 5,000 log lines of about 120 bytes, each with one "ERROR" in it.
+void writeLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    for (int i = 0; i < 5000; ++i) {
+        file.write(QStringLiteral("2026-12-08 10:%1 [ERROR] worker-%2 request %3 failed: "
+                                  "upstream timed out after 30000 ms, retrying\n")
+                       .arg(i % 60, 2, 10, QLatin1Char('0'))
+                       .arg(i % 7)
+                       .arg(i, 6, 10, QLatin1Char('0'))
+                       .toUtf8());
+    }
+}
+
+// A view as the window has it: read-only, no wrapping, no undo history.
+std::unique_ptr<QTextEdit> ourView()
+{
+    auto view = std::make_unique<QTextEdit>();
+    view->setReadOnly(true);
+    view->setLineWrapMode(QTextEdit::NoWrap);
+    view->document()->setUndoRedoEnabled(false);
+    view->resize(900, 400);
+    view->show();
+    return view;
+}
+
+// A view as the literal design leaves it: undo history on.
+std::unique_ptr<QTextEdit> literalView()
+{
+    auto view = std::make_unique<QTextEdit>();
+    view->setReadOnly(true);
+    view->setLineWrapMode(QTextEdit::NoWrap);
+    view->resize(900, 400);
+    view->show();
+    return view;
+}
+
+void markByFindLoop(QTextEdit *view)
+{
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    QTextDocument *document = view->document();
+    QTextCursor cursor = document->find(needle, 0, QTextDocument::FindFlags());
+    while (!cursor.isNull()) {
+        cursor.mergeCharFormat(format);
+        cursor = document->find(needle, cursor, QTextDocument::FindFlags());
+    }
+}
+
+void BM_SetPlainText(benchmark::State &state)
+{
+    auto view = ourView();
+    for (auto _ : state) {
+        view->setPlainText(fixture->window);
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_HighlightPass(benchmark::State &state)
+{
+    auto view = ourView();
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    int marks = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        view->setPlainText(fixture->window);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        marks = markMatches(view.get(), needle, format);
+        QCoreApplication::processEvents();
+    }
+    state.counters["marks"] = marks;
+}
+
+void BM_HighlightPassLiteral(benchmark::State &state)
+{
+    auto view = literalView();
+    for (auto _ : state) {
+        state.PauseTiming();
+        view->setPlainText(fixture->window);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        markByFindLoop(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_Refresh(benchmark::State &state)
+{
+    auto view = ourView();
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    for (auto _ : state) {
+        const WindowResult result = LineWindowReader::read(fixture->path, fixture->request);
+        fillView(view.get(), result.text, true);
+        benchmark::DoNotOptimize(markMatches(view.get(), needle, format));
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_RefreshLiteral(benchmark::State &state)
+{
+    auto view = literalView();
+    for (auto _ : state) {
+        const QString text = LiteralReader::read(fixture->path, fixture->request);
+        view->setPlainText(text);
+        view->ensureCursorVisible();
+        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        markByFindLoop(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
+BENCHMARK(BM_SetPlainText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HighlightPass)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HighlightPassLiteral)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshLiteral)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Collects each case's mean time so the ratios can be printed after the table.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    std::map<std::string, double> seconds;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs)
+            seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / 1e3;   // ms -> s
+    }
+
+    void printRatio(const char *what, const std::string &a, const std::string &b) const
+    {
+        const auto x = seconds.find(a), y = seconds.find(b);
+        if (x != seconds.end() && y != seconds.end() && y->second > 0)
+            std::printf("%-58s %10.2f\n", what, x->second / y->second);
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    Fixture data;
+    data.path = QDir(data.dir.path()).filePath(QStringLiteral("errors.log"));
+    writeLog(data.path);
+    data.request.startMode = WindowRequest::NewestMode;
+    data.request.lineCount = 999;
+    data.request.maxLineChars = 1000;
+    data.window = LineWindowReader::read(data.path, data.request).text;
+    fixture = &data;
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nratios (lower is better for the first column's case)\n");
+    reporter.printRatio("highlight pass / setPlainText (target <= 2)", "BM_HighlightPass",
+                        "BM_SetPlainText");
+    reporter.printRatio("literal highlight pass / ours", "BM_HighlightPassLiteral/iterations:5",
+                        "BM_HighlightPass");
+    reporter.printRatio("literal refresh / ours (target >= 30)", "BM_RefreshLiteral/iterations:3",
+                        "BM_Refresh");
+    return 0;
+}

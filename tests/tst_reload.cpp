@@ -1,0 +1,294 @@
+// The reload through a real window: the view text of the documented examples,
+// newest mode scrolled to its end, the marks in the view, the warning of a file
+// that cannot be read, and how timer reloads treat unchanged files and
+// repeated failures.
+
+#include "mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+template <typename T> T *child(QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no child %s", name);
+    return found;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// Closes every warning box that opens while it lives, and remembers them.
+class WarningCatcher : public QObject
+{
+public:
+    QStringList titles, texts;
+
+    WarningCatcher()
+    {
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [this] { closeWarnings(); });
+        poll.start();
+    }
+
+private:
+    QTimer poll;
+
+    void closeWarnings()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (!box || !box->isVisible())
+                continue;
+            titles << box->windowTitle();
+            texts << box->text();
+            box->done(QMessageBox::Ok);
+        }
+    }
+};
+
+} // namespace
+
+class TestReload : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void windowText_data();
+    void windowText();
+    void newestModeScrollsToTheEnd();
+    void marksInTheView();
+    void markOnTheFirstCharacterDoesNotColourTheNextReload();
+    void extractModeShowsMatchingLinesOnly();
+    void noFileReadsNothing();
+    void timerSkipsAnUnchangedSizeAndRereadsAShrunkenFile();
+    void unreadableFileWarnsWithPathAndReason();
+    void timerFailuresWarnOnceUntilAReadWorks();
+
+private:
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    QString path;
+
+    QTextEdit *view() { return child<QTextEdit>(window.get(), "textEdit"); }
+    void setMode(int mode, int lines)
+    {
+        child<QComboBox>(window.get(), "comboBox_2")->setCurrentIndex(mode);
+        child<QSpinBox>(window.get(), "spinBox")->setValue(lines);
+    }
+    void refresh() { child<QPushButton>(window.get(), "pushButton_4")->click(); }
+};
+
+void TestReload::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setApplicationName(QStringLiteral("Tailpeek"));
+    QCoreApplication::setOrganizationName(QStringLiteral("VARNOK"));
+    QVERIFY(dir.isValid());
+}
+
+void TestReload::init()
+{
+    // Every case starts from the defaults: the previous window stored its choices.
+    QSettings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek")).clear();
+    window = std::make_unique<MainWindow>();
+    window->show();
+    path = QDir(dir.path()).filePath(QString::fromLatin1(QTest::currentTestFunction()) + ".log");
+    child<QLineEdit>(window.get(), "lineEdit")->clear();
+}
+
+void TestReload::cleanup()
+{
+    window.reset();
+}
+
+void TestReload::windowText_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("header, short file") << 0 << 5 << QByteArray("a\nb\nc\n") << "a\nb\nc\n\n\n";
+    QTest::newRow("newest") << 1 << 2 << QByteArray("a\nb\nc\nd\n") << "c\nd\n\n";
+    QTest::newRow("newest, no final LF") << 1 << 2 << QByteArray("x\na\nb\nc\nd") << "b\nc\nd\n";
+    QTest::newRow("newest, short file") << 1 << 5 << QByteArray("a\nb\n") << "a\nb\n\n";
+    QTest::newRow("newest, empty") << 1 << 3 << QByteArray() << "";
+    QTest::newRow("header, empty") << 0 << 3 << QByteArray() << "\n\n\n";
+    QTest::newRow("newest, CR LF") << 1 << 2 << QByteArray("a\r\nb\r\nc\r\n") << "b\nc\n\n";
+}
+
+void TestReload::windowText()
+{
+    QFETCH(int, mode);
+    QFETCH(int, lines);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, text);
+    writeFile(path, file);
+    setMode(mode, lines);
+    window->openFile(path);
+    QCOMPARE(view()->toPlainText(), text);
+    QCOMPARE(view()->document()->blockCount(), text.count('\n') + 1);
+}
+
+void TestReload::newestModeScrollsToTheEnd()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes += "line " + QByteArray::number(i) + '\n';
+    writeFile(path, bytes);
+    setMode(1, 200);
+    window->openFile(path);
+    QScrollBar *bar = view()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+void TestReload::marksInTheView()
+{
+    writeFile(path, "Error 1\nok\nERR2\naaaa\n");
+    setMode(0, 4);
+    child<QAction>(window.get(), "action_3")->trigger();   // extract mode off
+    child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("err"));
+    window->openFile(path);
+    QTextDocument *document = view()->document();
+    const QTextCharFormat marked = document->findBlockByNumber(0).begin().fragment().charFormat();
+    QCOMPARE(marked.fontWeight(), 75);
+    QCOMPARE(marked.background(), QBrush(QColor("#ffff00"), Qt::SolidPattern));
+    QCOMPARE(marked.foreground(), QBrush(QColor("#ff0000"), Qt::SolidPattern));
+    QCOMPARE(marked.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
+    QCOMPARE(marked.underlineColor(), QColor(Qt::white));
+    // 'Err' of line 0 and 'ERR' of line 2 are marked, the rest is not.
+    QTextCursor cursor(document);
+    cursor.setPosition(3);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);   // 'o' after 'Err'
+    QVERIFY(cursor.charFormat().fontWeight() != 75);
+    cursor.setPosition(document->findBlockByNumber(2).position() + 1);
+    QCOMPARE(cursor.charFormat().fontWeight(), 75);
+    QCOMPARE(document->findBlockByNumber(1).begin().fragment().charFormat().fontWeight() == 75,
+             false);
+}
+
+void TestReload::markOnTheFirstCharacterDoesNotColourTheNextReload()
+{
+    writeFile(path, "error first\nplain line\n");
+    setMode(0, 2);
+    child<QAction>(window.get(), "action_3")->trigger();   // extract mode off
+    child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("error"));
+    window->openFile(path);
+    refresh();
+    refresh();
+    const QTextBlock plain = view()->document()->findBlockByNumber(1);
+    QCOMPARE(plain.text(), QStringLiteral("plain line"));
+    const QTextCharFormat format = plain.begin().fragment().charFormat();
+    QVERIFY(format.fontWeight() != 75);
+    QVERIFY(format.background().style() == Qt::NoBrush
+            || format.background().color() != QColor("#ffff00"));
+}
+
+void TestReload::extractModeShowsMatchingLinesOnly()
+{
+    writeFile(path, "Error 1\nok\nERR2\n");
+    setMode(0, 10);
+    child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("err"));
+    window->openFile(path);   // extract mode is on by default
+    QCOMPARE(view()->toPlainText(), QStringLiteral("Error 1\nERR2\n"));
+    child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("nowhere"));
+    refresh();
+    QCOMPARE(view()->toPlainText(), QString());
+}
+
+void TestReload::noFileReadsNothing()
+{
+    WarningCatcher catcher;
+    view()->setPlainText(QStringLiteral("untouched"));
+    refresh();
+    child<QComboBox>(window.get(), "comboBox_3")->setCurrentIndex(1);
+    QTest::qWait(700);
+    QCOMPARE(view()->toPlainText(), QStringLiteral("untouched"));
+    QVERIFY(catcher.titles.isEmpty());
+}
+
+void TestReload::timerSkipsAnUnchangedSizeAndRereadsAShrunkenFile()
+{
+    writeFile(path, "one\ntwo\n");
+    setMode(1, 5);
+    window->openFile(path);
+    child<QComboBox>(window.get(), "comboBox_3")->setCurrentIndex(1);   // every 0.5 s
+    child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("zzz"));
+    writeFile(path, "ONE\nTWO\n");   // same size, other content
+    QTest::qWait(1200);
+    QCOMPARE(view()->toPlainText(), QStringLiteral("one\ntwo\n\n"));
+
+    child<QLineEdit>(window.get(), "lineEdit")->clear();
+    writeFile(path, "1\n");
+    QTRY_COMPARE_WITH_TIMEOUT(view()->toPlainText(), QStringLiteral("1\n\n"), 3000);
+    writeFile(path, "1\n2\n3\n");
+    QTRY_COMPARE_WITH_TIMEOUT(view()->toPlainText(), QStringLiteral("1\n2\n3\n\n"), 3000);
+}
+
+void TestReload::unreadableFileWarnsWithPathAndReason()
+{
+    WarningCatcher catcher;
+    const QString missing = QDir(dir.path()).filePath(QStringLiteral("missing dir/none.log"));
+    view()->setPlainText(QStringLiteral("kept"));
+    window->openFile(missing);
+    QTRY_COMPARE(catcher.titles.size(), 1);
+    QCOMPARE(catcher.titles.first(), QStringLiteral("Tailpeek"));
+    QCOMPARE(catcher.texts.first(),
+             QStringLiteral("Cannot read file %1:\nNo such file or directory.").arg(missing));
+    QCOMPARE(view()->toPlainText(), QStringLiteral("kept"));
+    QCOMPARE(window->windowFilePath(), missing);
+
+    refresh();   // a refresh the user asks for always warns
+    QTRY_COMPARE(catcher.titles.size(), 2);
+}
+
+void TestReload::timerFailuresWarnOnceUntilAReadWorks()
+{
+    WarningCatcher catcher;
+    writeFile(path, "a\n");
+    setMode(1, 5);
+    window->openFile(path);
+    child<QComboBox>(window.get(), "comboBox_3")->setCurrentIndex(1);
+    QVERIFY(QFile::remove(path));
+    QTest::qWait(2000);   // four timer reloads fail
+    QCOMPARE(catcher.titles.size(), 1);
+
+    writeFile(path, "b\nc\n");   // back: the view follows, warnings re-armed
+    QTRY_COMPARE_WITH_TIMEOUT(view()->toPlainText(), QStringLiteral("b\nc\n\n"), 3000);
+    QVERIFY(QFile::remove(path));
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.titles.size(), 2, 3000);
+    QTest::qWait(1200);
+    QCOMPARE(catcher.titles.size(), 2);
+}
+
+QTEST_MAIN(TestReload)
+#include "tst_reload.moc"
