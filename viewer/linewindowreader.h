@@ -35,6 +35,12 @@ struct WindowResult
     QString text;        // lines joined, each followed by "\n"
     qint64 fileSize = 0; // size seen when the file was opened
     QString errorString;
+
+    // What a Read cost, for tests and benchmarks: the bytes [windowBegin,
+    // windowEnd) were decoded for the window, bytesRead were read in all.
+    qint64 windowBegin = 0;
+    qint64 windowEnd = 0;
+    qint64 bytesRead = 0;
 };
 
 class LineWindowReader

@@ -1,0 +1,492 @@
+// Focused tests of LineWindowReader: the examples the reading must give, and
+// each place where it deliberately reads differently from the stream-based
+// design (CR LF boundaries, byte-order marks in every mode, no start inside a
+// character, newest mode up to the end, exact-length lines, refused non-regular
+// files, the clamped line limit) plus its cost and the skip of unchanged files.
+
+#include "linewindowreader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Header = WindowRequest::HeaderMode;
+constexpr int Newest = WindowRequest::NewestMode;
+constexpr int Percent = WindowRequest::PercentMode;
+
+WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars = 1000, double percent = 0,
+                          const QString &codecName = QStringLiteral("UTF-8"))
+{
+    WindowRequest request;
+    request.startMode = mode;
+    request.lineCount = lines;
+    request.maxLineChars = maxChars;
+    request.percent = percent;
+    request.codecName = codecName;
+    return request;
+}
+
+QByteArray encoded(const char *codec, const QString &text, bool withBom = false)
+{
+    const QByteArray name(codec);
+    QByteArray bytes;
+    if (name.startsWith("UTF-32")) {
+        // Qt 5's UTF-32 encoder writes a stray unit after a surrogate pair.
+        for (uint ucs4 : text.toUcs4()) {
+            const char le[4] = {char(ucs4), char(ucs4 >> 8), char(ucs4 >> 16), char(ucs4 >> 24)};
+            const char be[4] = {le[3], le[2], le[1], le[0]};
+            bytes.append(name == "UTF-32LE" ? le : be, 4);
+        }
+    } else {
+        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+        bytes = QTextCodec::codecForName(codec)->fromUnicode(text.constData(), text.size(), &state);
+    }
+    if (!withBom)
+        return bytes;
+    const QByteArray bom = name == "UTF-16LE" ? QByteArray("\xFF\xFE", 2)
+                           : name == "UTF-16BE" ? QByteArray("\xFE\xFF", 2)
+                           : name == "UTF-32LE" ? QByteArray("\xFF\xFE\0\0", 4)
+                           : name == "UTF-32BE" ? QByteArray("\0\0\xFE\xFF", 4)
+                                                : QByteArray("\xEF\xBB\xBF", 3);
+    return bom + bytes;
+}
+
+QByteArray repeated(char c, int count) { return QByteArray(count, c); }
+
+} // namespace
+
+class TestLineWindowReader : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    int fileNumber = 0;
+
+    QString writeFile(const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(++fileNumber));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    QString readText(const QByteArray &bytes, const WindowRequest &request)
+    {
+        const WindowResult result = LineWindowReader::read(writeFile(bytes), request);
+        if (result.status != WindowResult::Read)
+            qWarning("not read: %s", qPrintable(result.errorString));
+        return result.text;
+    }
+    void addRow(const char *name, const QByteArray &bytes, const WindowRequest &request,
+                const QString &expected)
+    {
+        QTest::newRow(name) << bytes << QVariant::fromValue(request) << expected;
+    }
+    void addColumns()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QVariant>("request");
+        QTest::addColumn<QString>("expected");
+    }
+    void checkRow()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QVariant, request);
+        QFETCH(QString, expected);
+        const QString text = readText(bytes, request.value<WindowRequest>());
+        QCOMPARE(text, expected);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void windowExamples_data();
+    void windowExamples() { checkRow(); }
+    void newestReadsToEnd_data();
+    void newestReadsToEnd() { checkRow(); }
+    void exactLengthLines_data();
+    void exactLengthLines() { checkRow(); }
+    void byteOrderMarks_data();
+    void byteOrderMarks() { checkRow(); }
+    void noStartInsideCharacter_data();
+    void noStartInsideCharacter();
+    void crLfCountsOnce_data();
+    void crLfCountsOnce();
+    void carriageReturnsDropped();
+    void lineLimitClamped_data();
+    void lineLimitClamped();
+    void nonRegularFilesRefused_data();
+    void nonRegularFilesRefused();
+    void unreadableFile();
+    void unchangedSizeReadsNothing();
+    void appendAndTruncate();
+    void costFollowsWindow();
+};
+
+Q_DECLARE_METATYPE(WindowRequest)
+
+void TestLineWindowReader::windowExamples_data()
+{
+    addColumns();
+    addRow("header, short file", "a\nb\nc\n", makeRequest(Header, 5), "a\nb\nc\n\n\n");
+    addRow("newest N=2", "a\nb\nc\nd\n", makeRequest(Newest, 2), "c\nd\n\n");
+    addRow("newest, no final LF", "x\na\nb\nc\nd", makeRequest(Newest, 2), "b\nc\nd\n");
+    addRow("newest, cut inside a long line", "abcdefghij\n", makeRequest(Newest, 1, 4), "ghij\n\n");
+    addRow("newest, last boundary at byte 1", "a\nb\n", makeRequest(Newest, 1), "a\nb\n\n");
+    addRow("empty, header", "", makeRequest(Header, 3), "\n\n\n");
+    addRow("empty, percent", "", makeRequest(Percent, 3, 1000, 50), "\n\n\n");
+    addRow("empty, newest", "", makeRequest(Newest, 3), "");
+    WindowRequest filtered = makeRequest(Header, 3);
+    filtered.extract = true;
+    filtered.highlightText = QStringLiteral("a");
+    addRow("empty, header, filter on", "", filtered, "");
+    addRow("percent 100 after final LF", "a\nb\nc\n", makeRequest(Percent, 3, 1000, 100), "\n\n\n");
+    // LF at byte 450, none from 451 to 699: the 50 % target (byte 500) starts at 451.
+    const QByteArray thousand = repeated('a', 450) + '\n' + repeated('b', 249) + '\n' + repeated('c', 299);
+    addRow("percent 50, line start at 451", thousand, makeRequest(Percent, 1, 1000, 50),
+           QString(249, QLatin1Char('b')) + '\n');
+    addRow("percent, no LF from byte 1 to target", "abcdef\nxyz\n", makeRequest(Percent, 1, 1000, 30),
+           "abcdef\n");
+    addRow("percent, stops after maxLineChars + 1", "0123456789\n", makeRequest(Percent, 2, 3, 80),
+           "567\n89\n");
+    addRow("percent, stop at byte 1 itself", "abcdefgh\n", makeRequest(Percent, 1, 3, 60), "cde\n");
+    addRow("mode outside 0..2", "a\n", makeRequest(3, 5), "");
+    WindowRequest extract = makeRequest(Header, 10);
+    extract.extract = true;
+    extract.highlightText = QStringLiteral("err");
+    addRow("extract, case-insensitive", "Error 1\nok\nERR2\n", extract, "Error 1\nERR2\n");
+    extract.highlightText = QStringLiteral("nowhere");
+    addRow("extract, no match", "Error 1\nok\nERR2\n", extract, "");
+    // Each part of a split line is a read of its own, tested on its own, and
+    // dropped reads still count: 'xxer', 'r yy', 'err' are the three reads.
+    WindowRequest parts = makeRequest(Header, 3, 4);
+    parts.extract = true;
+    parts.highlightText = QStringLiteral("ERR");
+    addRow("extract, parts of a split line", "xxerr yy\nerr\nok\nerr\n", parts, "err\n");
+    parts.startMode = Newest;
+    parts.lineCount = 2;
+    parts.maxLineChars = 1000;
+    addRow("extract, newest", "err 1\nok\nerr 2\nok\n", parts, "err 2\n");
+    extract.extract = false;
+    addRow("extract off shows all", "Error 1\nok\n", extract, "Error 1\nok\n\n\n\n\n\n\n\n\n");
+}
+
+void TestLineWindowReader::newestReadsToEnd_data()
+{
+    addColumns();
+    addRow("short file, no final LF", "a\nb", makeRequest(Newest, 5), "a\nb\n");
+    addRow("short file, final LF", "a\nb\n", makeRequest(Newest, 5), "a\nb\n\n");
+    addRow("no line feed at all", "hello", makeRequest(Newest, 5), "hello\n");
+    addRow("no line feed, N=1", "hello", makeRequest(Newest, 1), "hello\n");
+    addRow("only line feeds", "\n\n", makeRequest(Newest, 5), "\n\n\n");
+    // Cuts every 5 bytes, reads every 4 characters: the literal count stops at 'fghi'.
+    addRow("long last line shows its end", "x\nabcdefghij", makeRequest(Newest, 1, 4),
+           "bcde\nfghi\nj\n");
+    // Cut by bytes, read by characters: no empty read past the end.
+    addRow("long last line, multi-byte", encoded("UTF-8", QStringLiteral("x\n") + QString(10, QChar(0x3042))),
+           makeRequest(Newest, 1, 4), QString(3, QChar(0x3042)) + '\n');
+    WindowRequest filtered = makeRequest(Newest, 5);
+    filtered.extract = true;
+    filtered.highlightText = QStringLiteral("B");
+    addRow("short file, filter on", "a\nb", filtered, "b\n");
+}
+
+void TestLineWindowReader::exactLengthLines_data()
+{
+    addColumns();
+    addRow("header, lines of exactly 4", "abcd\nefgh\n", makeRequest(Header, 3, 4), "abcd\nefgh\n\n");
+    addRow("header, line of exactly 8", "abcdefgh\nx\n", makeRequest(Header, 3, 4), "abcd\nefgh\nx\n");
+    addRow("header, mixed", "abcdefghij\nk\nabcd\nefgh\n", makeRequest(Header, 6, 4),
+           "abcd\nefgh\nij\nk\nabcd\nefgh\n");
+    addRow("newest, lines of exactly 4", "abcd\nefgh\n", makeRequest(Newest, 5, 4), "abcd\nefgh\n\n");
+    addRow("percent, line of exactly 4", "abcd\nefgh\n", makeRequest(Percent, 2, 4, 60), "efgh\n\n");
+    addRow("counted in characters", encoded("UTF-8", QStringLiteral("あいう\nえ\n")),
+           makeRequest(Header, 2, 3), QStringLiteral("あいう\nえ\n"));
+    addRow("counted in UTF-16 code units", encoded("UTF-8", QStringLiteral("𝄞\nx\n")),
+           makeRequest(Header, 2, 2), QStringLiteral("𝄞\nx\n"));
+}
+
+void TestLineWindowReader::byteOrderMarks_data()
+{
+    addColumns();
+    // 上 is U+4E0A and 不 is U+4E0D: a 0x0A and a 0x0D byte inside wide
+    // characters that are neither a line feed nor a carriage return.
+    const QString text = QStringLiteral("l1上\nl2不\nl3ਰ\nl4𝄞\nl5y\n");
+    const QString crLf = QStringLiteral("l1上\r\nl2不\r\nl3ਰ\r\nl4𝄞\r\nl5y\r\n");
+    for (const char *codec : {"UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE", "UTF-8"}) {
+        const QByteArray bytes = encoded(codec, text, true);
+        auto row = [&](const char *what, const WindowRequest &request, const QString &expected) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(QLatin1String(codec), QLatin1String(what))))
+                << bytes << QVariant::fromValue(request) << expected;
+        };
+        row("header", makeRequest(Header, 3, 1000, 0, QString()), QStringLiteral("l1上\nl2不\nl3ਰ\n"));
+        row("newest", makeRequest(Newest, 2, 1000, 0, QString()), QStringLiteral("l4𝄞\nl5y\n\n"));
+        row("newest from the first byte", makeRequest(Newest, 9, 1000, 0, QString()), text + '\n');
+        row("percent 50", makeRequest(Percent, 2, 1000, 50, QString()), QStringLiteral("l3ਰ\nl4𝄞\n"));
+        QTest::newRow(qPrintable(QStringLiteral("%1, CR LF, newest").arg(QLatin1String(codec))))
+            << encoded(codec, crLf, true) << QVariant::fromValue(makeRequest(Newest, 2, 1000, 0, QString()))
+            << QStringLiteral("l4𝄞\nl5y\n\n");
+    }
+    addRow("UTF-8 mark, codec UTF-8, percent 0", encoded("UTF-8", text, true),
+           makeRequest(Percent, 1, 1000, 0), QStringLiteral("l1上\n"));
+}
+
+void TestLineWindowReader::noStartInsideCharacter_data()
+{
+    addColumns();
+    auto bytes = [](const char *codec, const QString &text) { return encoded(codec, text); };
+    addRow("UTF-8, newest cut", bytes("UTF-8", QStringLiteral("x\nあいうえおかきくけこ\n")),
+           makeRequest(Newest, 1, 4), QStringLiteral("こ\n\n"));
+    addRow("UTF-8, percent cut", bytes("UTF-8", QStringLiteral("あいうえおかきくけこ\n")),
+           makeRequest(Percent, 1, 4, 90), QStringLiteral("けこ\n"));
+    // ソ is 83 5C: its trail byte is ASCII '\'.
+    addRow("Shift-JIS, ASCII trail byte", bytes("SJIS", QStringLiteral("x\nソソソソ\n")),
+           makeRequest(Newest, 1, 3, 0, QStringLiteral("SJIS")), QStringLiteral("ソ\n\n"));
+    // 亜 is 88 9F: its trail byte is also a lead byte.
+    addRow("Shift-JIS, lead-range trail byte", bytes("SJIS", QStringLiteral("x\n亜亜亜亜\n")),
+           makeRequest(Newest, 1, 3, 0, QStringLiteral("SJIS")), QStringLiteral("亜\n\n"));
+    addRow("Shift-JIS, percent cut", bytes("SJIS", QStringLiteral("亜亜亜亜亜亜\n")),
+           makeRequest(Percent, 1, 3, 69.3, QStringLiteral("SJIS")), QStringLiteral("亜亜亜\n"));
+    addRow("EUC-JP, two-byte", bytes("EUC-JP", QStringLiteral("x\nあいうえ\n")),
+           makeRequest(Newest, 1, 3, 0, QStringLiteral("EUC-JP")), QStringLiteral("え\n\n"));
+    addRow("EUC-JP, half-width katakana", bytes("EUC-JP", QStringLiteral("x\nｱｲｳｴ\n")),
+           makeRequest(Newest, 1, 3, 0, QStringLiteral("EUC-JP")), QStringLiteral("ｴ\n\n"));
+    addRow("UTF-16LE, surrogate pair", encoded("UTF-16LE", QStringLiteral("x\n𝄞𝄞𝄞\n"), true),
+           makeRequest(Newest, 1, 3, 0, QString()), QStringLiteral("𝄞\n\n"));
+}
+
+void TestLineWindowReader::noStartInsideCharacter()
+{
+    checkRow();
+    QFETCH(QString, expected);
+    QVERIFY(!expected.contains(QChar(QChar::ReplacementCharacter)));
+}
+
+void TestLineWindowReader::crLfCountsOnce_data()
+{
+    QTest::addColumn<QByteArray>("lfText");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("maxChars");
+    QTest::newRow("newest N=2") << QByteArray("a\nb\nc\nd\n") << Newest << 2 << 1000;
+    QTest::newRow("newest, no final LF") << QByteArray("a\nb\nc\nd") << Newest << 2 << 1000;
+    QTest::newRow("newest, cuts") << QByteArray("abcdefghij\nklm\n") << Newest << 2 << 4;
+    QTest::newRow("newest, exact length") << QByteArray("x\nabcd\nefgh\n") << Newest << 1 << 4;
+    QTest::newRow("newest, empty lines") << QByteArray("\n\n\n\n") << Newest << 2 << 1000;
+    QTest::newRow("newest, short file") << QByteArray("a\nb\n") << Newest << 1 << 1000;
+    QTest::newRow("header") << QByteArray("a\nbcdefg\n") << Header << 4 << 3;
+}
+
+void TestLineWindowReader::crLfCountsOnce()
+{
+    QFETCH(QByteArray, lfText);
+    QFETCH(int, mode);
+    QFETCH(int, lines);
+    QFETCH(int, maxChars);
+    QByteArray crLfText = lfText;
+    crLfText.replace("\n", "\r\n");
+    const WindowRequest request = makeRequest(mode, lines, maxChars);
+    const QString fromLf = readText(lfText, request);
+    QVERIFY(!fromLf.isEmpty());
+    QCOMPARE(readText(crLfText, request), fromLf);
+}
+
+void TestLineWindowReader::carriageReturnsDropped()
+{
+    QCOMPARE(readText("a\rb\r\nc\n\rd\r", makeRequest(Header, 3)), QStringLiteral("ab\nc\nd\n"));
+    QCOMPARE(readText("a\r\nb\r\nc\r\nd\r\n", makeRequest(Newest, 2)), QStringLiteral("c\nd\n\n"));
+}
+
+void TestLineWindowReader::lineLimitClamped_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<qint64>("maxChars");
+    QTest::addColumn<qint64>("sameAs");
+    for (int mode : {Header, Newest, Percent}) {
+        const QByteArray name = QByteArray::number(mode);
+        QTest::newRow("0, mode " + name) << mode << qint64(0) << qint64(1);
+        QTest::newRow("-5, mode " + name) << mode << qint64(-5) << qint64(1);
+        QTest::newRow("100000, mode " + name) << mode << qint64(100000) << qint64(9999);
+    }
+}
+
+void TestLineWindowReader::lineLimitClamped()
+{
+    QFETCH(int, mode);
+    QFETCH(qint64, maxChars);
+    QFETCH(qint64, sameAs);
+    const QByteArray bytes = "ab\n" + repeated('x', 12000) + "\nyz\n";
+    const QString clamped = readText(bytes, makeRequest(mode, 4, maxChars, 10));
+    QCOMPARE(clamped, readText(bytes, makeRequest(mode, 4, sameAs, 10)));
+    if (mode == Header) {
+        const QString expected = sameAs == 1 ? QStringLiteral("a\nb\nx\nx\n")
+                                             : "ab\n" + QString(9999, 'x') + '\n' + QString(2001, 'x') + "\nyz\n";
+        QCOMPARE(clamped, expected);
+    }
+}
+
+void TestLineWindowReader::nonRegularFilesRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("directory") << "directory" << "Not a regular file (a directory)";
+    QTest::newRow("FIFO without a writer") << "fifo" << "Not a regular file (a FIFO)";
+    QTest::newRow("socket") << "socket" << "Not a regular file (a socket)";
+    QTest::newRow("character device") << "device" << "Not a regular file (a character device)";
+    QTest::newRow("missing") << "missing" << "No such file or directory";
+}
+
+void TestLineWindowReader::nonRegularFilesRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QString path = dir.filePath(kind + QString::number(++fileNumber));
+    const QByteArray native = QFile::encodeName(path);
+    int socketFd = -1;
+    if (kind == QLatin1String("directory")) {
+        path = dir.path();
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    } else if (kind == QLatin1String("socket")) {
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(native.size()) < sizeof address.sun_path);
+        qstrcpy(address.sun_path, native.constData());
+        QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    } else if (kind == QLatin1String("device")) {
+        path = QStringLiteral("/dev/null");
+    }
+    // A read that blocks would hang here: wait a while, then give it a writer
+    // so that it can return, and fail.
+    auto pending = std::async(std::launch::async, [&] {
+        return LineWindowReader::read(path, makeRequest(Newest, 5));
+    });
+    if (pending.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+        const int writer = ::open(native.constData(), O_WRONLY | O_NONBLOCK);
+        pending.wait();
+        ::close(writer);
+        QFAIL("the read blocked");
+    }
+    const WindowResult result = pending.get();
+    if (socketFd >= 0)
+        ::close(socketFd);
+    QCOMPARE(result.status, WindowResult::OpenFailed);
+    QCOMPARE(result.errorString, error);
+    QVERIFY(result.text.isEmpty());
+}
+
+void TestLineWindowReader::unreadableFile()
+{
+    if (::geteuid() == 0)
+        QSKIP("root reads files without permission");
+    const QString path = writeFile("secret\n");
+    QFile::setPermissions(path, QFileDevice::WriteOwner);
+    const WindowResult result = LineWindowReader::read(path, makeRequest(Header, 1));
+    QCOMPARE(result.status, WindowResult::OpenFailed);
+    QCOMPARE(result.errorString, QStringLiteral("Permission denied"));
+}
+
+namespace {
+
+// Bytes this process has read so far, counted by the kernel.
+qint64 bytesReadByProcess()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray all = io.readAll();
+    const int at = all.indexOf("rchar: ");
+    return at < 0 ? -1 : all.mid(at + 7, all.indexOf('\n', at) - at - 7).toLongLong();
+}
+
+} // namespace
+
+void TestLineWindowReader::unchangedSizeReadsNothing()
+{
+    const QString path = writeFile("0123456\n8\n");
+    const WindowRequest request = makeRequest(Newest, 5);
+    const qint64 before = bytesReadByProcess();
+    const qint64 idle = bytesReadByProcess() - before;   // what reading the counter costs
+    const qint64 start = bytesReadByProcess();
+    const WindowResult skipped = LineWindowReader::read(path, request, 10);
+    const qint64 during = bytesReadByProcess() - start;
+    QCOMPARE(skipped.status, WindowResult::Unchanged);
+    QCOMPARE(skipped.fileSize, qint64(10));
+    QVERIFY(skipped.text.isEmpty());
+    QCOMPARE(skipped.bytesRead, qint64(0));
+    if (before >= 0)
+        QVERIFY2(during == idle, qPrintable(QStringLiteral("%1 %2").arg(during).arg(idle)));
+
+    for (qint64 other : {qint64(-1), qint64(9), qint64(11), qint64(0)}) {
+        const WindowResult read = LineWindowReader::read(path, request, other);
+        QCOMPARE(read.status, WindowResult::Read);
+        QCOMPARE(read.text, QStringLiteral("0123456\n8\n\n"));
+        QVERIFY(read.bytesRead > 0);
+    }
+}
+
+void TestLineWindowReader::appendAndTruncate()
+{
+    const QString path = writeFile("l1\nl2\nl3\n");
+    const WindowRequest request = makeRequest(Newest, 2);
+    WindowResult result = LineWindowReader::read(path, request);
+    QCOMPARE(result.text, QStringLiteral("l2\nl3\n\n"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("l4\nl5");
+    file.flush();
+    result = LineWindowReader::read(path, request, result.fileSize);
+    QCOMPARE(result.status, WindowResult::Read);
+    QCOMPARE(result.fileSize, qint64(14));
+    QCOMPARE(result.text, QStringLiteral("l3\nl4\nl5\n"));
+    QVERIFY(file.resize(3));
+    result = LineWindowReader::read(path, request, result.fileSize);
+    QCOMPARE(result.text, QStringLiteral("l1\n\n"));
+    QCOMPARE(LineWindowReader::read(path, request, 3).status, WindowResult::Unchanged);
+}
+
+// The cost of a read follows the window, not the file: a sparse file of more
+// than 4 GiB (no disk space needed) whose zeros hold no line feed.
+void TestLineWindowReader::costFollowsWindow()
+{
+    const QString path = writeFile(QByteArray());
+    const qint64 lines = qint64(4) << 30;
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        if (!file.resize(lines))
+            QSKIP("no sparse files here");
+        QVERIFY(file.seek(lines));
+        file.write("tail1\ntail2\ntail3\n");
+    }
+    WindowResult result = LineWindowReader::read(path, makeRequest(Newest, 2));
+    QCOMPARE(result.text, QStringLiteral("tail2\ntail3\n\n"));
+    QVERIFY2(result.bytesRead <= 16 * 1024, qPrintable(QString::number(result.bytesRead)));
+
+    // Long cut lines of zeros, in every mode: each read is at most 9999 characters.
+    for (int mode : {Newest, Percent, Header}) {
+        result = LineWindowReader::read(path, makeRequest(mode, 999, 9999, 50));
+        QCOMPARE(result.status, WindowResult::Read);
+        const qint64 window = 1000 * 10000;
+        // The newest-mode scan reads the window's bytes once and decoding reads them again.
+        QVERIFY2(result.bytesRead <= 2 * window + 2 * 1024 * 1024, qPrintable(QString::number(result.bytesRead)));
+        QVERIFY(result.text.size() <= window);
+        QVERIFY(result.text.count(QLatin1Char('\n')) >= 999);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestLineWindowReader)
+#include "tst_linewindowreader.moc"

@@ -1,0 +1,65 @@
+#ifndef FILEBYTES_H
+#define FILEBYTES_H
+
+// Positional reads from one open file, never past the size taken when it was
+// opened, and random access to its code units for the backward scans.
+
+#include <QByteArray>
+#include <QtGlobal>
+
+class FileBytes
+{
+public:
+    // fd stays owned by the caller; size is the size taken at open.
+    FileBytes(int fd, qint64 size);
+
+    qint64 size() const { return fileSize; }
+    qint64 bytesRead() const { return readTotal; }
+
+    // Reads up to length bytes at offset into buffer, clipped to size(), and
+    // returns how many arrived. Fewer than asked means the file shrank since
+    // it was opened: the missing bytes count as the end of the file.
+    qint64 readInto(char *buffer, qint64 offset, qint64 length);
+    QByteArray read(qint64 offset, qint64 length);
+
+private:
+    int fd;
+    qint64 fileSize;
+    qint64 readTotal = 0;
+};
+
+// The file seen as code units of 1, 2 or 4 bytes counted from its first byte,
+// read one block at a time. Scans walk backwards, so each block normally ends
+// where the previous one began.
+class UnitBlocks
+{
+public:
+    enum : uint { LineFeed = 0x0A, CarriageReturn = 0x0D, NoUnit = 0xFFFFFFFFu };
+
+    UnitBlocks(FileBytes &file, int unitSize, bool bigEndian);
+
+    qint64 unitCount() const { return units; }
+    // The unit at position p, or NoUnit at or past the end.
+    uint unitAt(qint64 p);
+    // The same, read on its own without disturbing the block of the scan.
+    uint peekUnit(qint64 p);
+    // The highest position in [lo, hi] that holds a line feed, or -1.
+    qint64 lastLineFeed(qint64 lo, qint64 hi);
+    // The bytes from fromByte to the end of the file.
+    QByteArray tailBytes(qint64 fromByte);
+
+private:
+    void load(qint64 p);
+    uint decodeUnit(const uchar *at) const;
+
+    FileBytes &file;
+    int unitSize;
+    bool bigEndian;
+    qint64 units;
+    QByteArray block;        // one fixed buffer of BlockSize bytes
+    qint64 blockBegin = 0;   // byte offsets of the units it holds
+    qint64 blockEnd = 0;
+    qint64 nextSize;         // size of the next backward read
+};
+
+#endif // FILEBYTES_H

@@ -1,0 +1,42 @@
+#ifndef LINEREADS_H
+#define LINEREADS_H
+
+// Cuts decoded text into the reads of a bounded line read and keeps those
+// that pass the extract filter.
+
+#include <QString>
+
+class LineReads
+{
+public:
+    // maxChars: characters per read (at least 1). filter: the text a read must
+    // contain, ignoring case; empty turns the filter off. limit: reads to make
+    // at most (-1 for no limit).
+    LineReads(int maxChars, const QString &filter, qint64 limit);
+
+    // Adds decoded text whose carriage returns are already dropped and makes
+    // every read that it completes. A read is the text up to the next line
+    // feed, which it consumes, or maxChars characters when the line goes on
+    // past them; a line of exactly maxChars characters is one read that
+    // consumes its line feed. With atEnd no text follows, so an unterminated
+    // rest is a read of its own.
+    void append(const QString &text, bool atEnd);
+    // A read at the end of the file: an empty line.
+    void readPastEnd();
+
+    bool full() const { return limit >= 0 && count >= limit; }
+    qint64 reads() const { return count; }
+    QString window() const { return text; }
+
+private:
+    void take(QStringView line);
+
+    int maxChars;
+    QString filter;
+    qint64 limit;
+    qint64 count = 0;
+    QString pending;   // decoded text not yet read
+    QString text;      // the reads that passed, each followed by "\n"
+};
+
+#endif // LINEREADS_H

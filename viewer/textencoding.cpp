@@ -1,0 +1,176 @@
+#include "textencoding.h"
+
+#include "filebytes.h"
+
+#include <QTextCodec>
+
+namespace {
+
+// How far back the Shift-JIS and EUC-JP boundary searches look for a byte
+// that fixes where characters begin. Text with no such byte over 4 KiB is
+// unlikely in a log; there the position is taken as it is.
+constexpr qint64 LookBack = 4096;
+
+bool startsWith(const QByteArray &head, const char *mark, int size)
+{
+    return head.size() >= size && memcmp(head.constData(), mark, size_t(size)) == 0;
+}
+
+TextEncoding::Family familyOf(const QTextCodec *codec)
+{
+    if (!codec)
+        return TextEncoding::OtherFamily;
+    if (codec->mibEnum() == 106)
+        return TextEncoding::Utf8;
+    const QByteArray name = codec->name().toUpper();
+    if (name == "SHIFT_JIS" || name == "SJIS")
+        return TextEncoding::ShiftJis;
+    if (name == "EUC-JP")
+        return TextEncoding::EucJp;
+    return TextEncoding::OtherFamily;
+}
+
+TextEncoding withCodec(const char *name)
+{
+    TextEncoding encoding;
+    encoding.codec = QTextCodec::codecForName(name);
+    if (!encoding.codec)
+        encoding.codec = QTextCodec::codecForLocale();
+    encoding.family = familyOf(encoding.codec);
+    return encoding;
+}
+
+TextEncoding wide(const char *name, int unitSize, bool bigEndian)
+{
+    TextEncoding encoding = withCodec(name);
+    encoding.family = unitSize == 2 ? TextEncoding::Utf16 : TextEncoding::Utf32;
+    encoding.unitSize = unitSize;
+    encoding.bigEndian = bigEndian;
+    encoding.bomSize = unitSize;
+    return encoding;
+}
+
+bool isSjisLead(uchar b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+int eucJpLength(uchar b)
+{
+    if (b == 0x8E)
+        return 2;   // half-width katakana
+    if (b == 0x8F)
+        return 3;   // JIS X 0212
+    return b >= 0xA1 && b <= 0xFE ? 2 : 1;
+}
+
+// Shift-JIS trail bytes overlap both ASCII and the lead bytes, so a byte
+// alone does not say whether a character starts there. A byte that can never
+// lead a character (below 0x81, 0xA0-0xDF, above 0xFC) ends one: it is either
+// a single-byte character or a trail byte. From just after it, every lead
+// byte starts a two-byte character, so walking forward finds the boundaries.
+qint64 alignShiftJis(FileBytes &file, qint64 p)
+{
+    const qint64 from = qMax<qint64>(0, p - LookBack);
+    const QByteArray bytes = file.read(from, p - from);
+    qint64 i = bytes.size() - 1;
+    while (i >= 0 && isSjisLead(uchar(bytes[int(i)])))
+        --i;
+    if (i < 0 && from > 0)
+        return p;
+    qint64 q = i + 1;
+    while (q < bytes.size())
+        q += isSjisLead(uchar(bytes[int(q)])) ? 2 : 1;
+    return from + q;
+}
+
+// EUC-JP trail bytes are always 0xA1-0xFE, so any byte below 0xA1 starts a
+// character (ASCII, or the 0x8E/0x8F prefixes); walk forward from the nearest.
+qint64 alignEucJp(FileBytes &file, qint64 p)
+{
+    const qint64 from = qMax<qint64>(0, p - LookBack);
+    const QByteArray bytes = file.read(from, p - from + 1);
+    if (bytes.size() <= p - from || uchar(bytes[int(p - from)]) < 0xA1)
+        return p;
+    qint64 i = p - from - 1;
+    while (i >= 0 && uchar(bytes[int(i)]) >= 0xA1)
+        --i;
+    if (i < 0 && from > 0)
+        return p;
+    qint64 q = qMax<qint64>(i, 0);
+    while (q < p - from)
+        q += eucJpLength(uchar(bytes[int(q)]));
+    return from + q;
+}
+
+} // namespace
+
+TextEncoding TextEncoding::choose(const QString &codecName, const QByteArray &head)
+{
+    if (codecName == QLatin1String("SJIS"))
+        return withCodec("SJIS");
+    if (codecName == QLatin1String("EUC-JP"))
+        return withCodec("EUC-JP");
+    const bool utf8Bom = startsWith(head, "\xEF\xBB\xBF", 3);
+    if (codecName == QLatin1String("UTF-8")) {
+        TextEncoding encoding = withCodec("UTF-8");
+        encoding.bomSize = utf8Bom ? 3 : 0;   // the UTF-8 decoder hides it at the file's start
+        return encoding;
+    }
+    // FF FE 00 00 is also a UTF-16LE mark followed by U+0000; the UTF-32 reading wins.
+    if (startsWith(head, "\xFF\xFE\x00\x00", 4))
+        return wide("UTF-32LE", 4, false);
+    if (startsWith(head, "\x00\x00\xFE\xFF", 4))
+        return wide("UTF-32BE", 4, true);
+    if (startsWith(head, "\xFF\xFE", 2))
+        return wide("UTF-16LE", 2, false);
+    if (startsWith(head, "\xFE\xFF", 2))
+        return wide("UTF-16BE", 2, true);
+    if (utf8Bom) {
+        TextEncoding encoding = withCodec("UTF-8");
+        encoding.bomSize = 3;
+        return encoding;
+    }
+    TextEncoding encoding;
+    encoding.codec = QTextCodec::codecForLocale();
+    encoding.family = familyOf(encoding.codec);
+    return encoding;
+}
+
+qint64 TextEncoding::alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const
+{
+    if (p >= unitCount)
+        return unitCount;
+    qint64 aligned = p;
+    switch (family) {
+    case Utf8: {
+        // Continuation bytes are 10xxxxxx; a character has at most three.
+        const QByteArray bytes = file.read(p, 3);
+        int i = 0;
+        while (i < bytes.size() && (uchar(bytes[i]) & 0xC0) == 0x80)
+            ++i;
+        aligned = p + i;
+        break;
+    }
+    case Utf16: {
+        const QByteArray unit = file.read(p * 2, 2);
+        if (unit.size() == 2) {
+            const uint value = bigEndian ? uint(uchar(unit[0])) << 8 | uchar(unit[1])
+                                         : uint(uchar(unit[1])) << 8 | uchar(unit[0]);
+            if (value >= 0xDC00 && value <= 0xDFFF)
+                aligned = p + 1;   // the low half of a surrogate pair
+        }
+        break;
+    }
+    case ShiftJis:
+        aligned = alignShiftJis(file, p);
+        break;
+    case EucJp:
+        aligned = alignEucJp(file, p);
+        break;
+    case Utf32:
+    case OtherFamily:
+        break;
+    }
+    return qMin(aligned, unitCount);
+}

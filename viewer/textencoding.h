@@ -1,0 +1,33 @@
+#ifndef TEXTENCODING_H
+#define TEXTENCODING_H
+
+// The decoding of one reload: which codec, how wide its code units are, the
+// byte-order mark to hide, and where characters begin.
+
+#include <QByteArray>
+#include <QString>
+
+class FileBytes;
+class QTextCodec;
+
+struct TextEncoding
+{
+    enum Family { Utf8, ShiftJis, EucJp, Utf16, Utf32, OtherFamily };
+
+    QTextCodec *codec = nullptr;
+    Family family = OtherFamily;
+    int unitSize = 1;        // bytes per code unit: 1, 2 or 4
+    bool bigEndian = false;  // for 2- and 4-byte units
+    int bomSize = 0;         // bytes of the byte-order mark at the file's start, never shown
+
+    // The encoding that codecName selects: "SJIS", "EUC-JP" and "UTF-8" by
+    // name; any other value looks for a byte-order mark in head (the file's
+    // first bytes) and otherwise takes the locale's codec.
+    static TextEncoding choose(const QString &codecName, const QByteArray &head);
+
+    // The first character boundary at or after unit position p (at most
+    // unitCount), so that no window starts inside a character.
+    qint64 alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const;
+};
+
+#endif // TEXTENCODING_H

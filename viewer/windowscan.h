@@ -1,0 +1,22 @@
+#ifndef WINDOWSCAN_H
+#define WINDOWSCAN_H
+
+// The backward scans that find where a window of lines begins. Positions are
+// code units counted from the file's first byte.
+
+#include <QtGlobal>
+
+#include <functional>
+
+class UnitBlocks;
+
+// Maps a position to the first character boundary at or after it.
+using AlignToCharacter = std::function<qint64(qint64)>;
+
+qint64 newestWindowStart(UnitBlocks &units, qint64 lineCount, int maxChars,
+                         const AlignToCharacter &align);
+
+qint64 percentWindowStart(UnitBlocks &units, qint64 target, int maxChars,
+                          const AlignToCharacter &align);
+
+#endif // WINDOWSCAN_H
