@@ -11,3 +11,4 @@ function(tailpeek_add_fault_test name)
 endfunction()
 
 tailpeek_add_fault_test(tst_faultfollow tst_faultfollow.cpp)
+tailpeek_add_fault_test(tst_faultpaths tst_faultpaths.cpp)
