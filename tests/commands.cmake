@@ -1,0 +1,16 @@
+# Commands and settings through a real MainWindow on the offscreen platform.
+# The file reads are counted from outside with Linux inotify.
+add_library(tailpeekwindowharness STATIC fileaccesswatch.h fileaccesswatch.cpp
+                                         windowharness.h windowharness.cpp)
+target_link_libraries(tailpeekwindowharness PUBLIC tailpeekcore Qt5::Test)
+target_include_directories(tailpeekwindowharness PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+tailpeek_warnings(tailpeekwindowharness)
+
+tailpeek_add_test(tst_controlpanel tst_controlpanel.cpp)
+target_link_libraries(tst_controlpanel PRIVATE tailpeekwindowharness)
+
+tailpeek_add_test(tst_codeccommands tst_codeccommands.cpp)
+target_link_libraries(tst_codeccommands PRIVATE tailpeekwindowharness)
+
+tailpeek_add_test(tst_filecommands tst_filecommands.cpp)
+target_link_libraries(tst_filecommands PRIVATE tailpeekwindowharness)
