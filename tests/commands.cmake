@@ -14,3 +14,6 @@ target_link_libraries(tst_codeccommands PRIVATE tailpeekwindowharness)
 
 tailpeek_add_test(tst_filecommands tst_filecommands.cpp)
 target_link_libraries(tst_filecommands PRIVATE tailpeekwindowharness)
+
+tailpeek_add_test(tst_appearance tst_appearance.cpp)
+target_link_libraries(tst_appearance PRIVATE tailpeekwindowharness)
