@@ -12,6 +12,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);   // takes Qt's own options out of argv
     QCoreApplication::setApplicationName(QStringLiteral("Tailpeek"));
     QCoreApplication::setOrganizationName(QStringLiteral("VARNOK"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tailpeek.Tailpeek"));
     registerJapaneseFontSubstitutes();
 
     MainWindow window;
