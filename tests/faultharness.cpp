@@ -49,6 +49,14 @@ LivenessProbe::LivenessProbe()
     timer.start(ProbePeriodMs);
 }
 
+void LivenessProbe::restart()
+{
+    worst = 0;
+    count = 0;
+    due = clock.elapsed() + ProbePeriodMs;
+    timer.start(ProbePeriodMs);
+}
+
 void LivenessProbe::fire()
 {
     const qint64 now = clock.elapsed();
@@ -137,6 +145,10 @@ ViewSession::ViewSession(const ViewSetup &setup, int warningHoldMs) : warnings(w
         win->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox"))->setValue(setup.percent);
     win->findChild<QComboBox *>(QStringLiteral("comboBox_3"))->setCurrentIndex(setup.follow ? 1 : 0);
     win->show();
+    if (!QTest::qWaitForWindowExposed(win.get()))
+        qWarning("the window was never exposed");
+    QCoreApplication::processEvents();
+    probe.restart();
     QObject::connect(view(), &QTextEdit::textChanged, win.get(), [this] {
         const QString now = text();
         if (shown.isEmpty() || shown.last() != now)
@@ -279,7 +291,7 @@ QString newestWindow(const QByteArray &utf8, int lineCount)
 {
     if (utf8.isEmpty())
         return QString();
-    const QStringList pieces = QString::fromUtf8(utf8).split(QLatin1Char('\n'));
+    const QStringList pieces = QString::fromUtf8(utf8.constData(), utf8.size()).split(QLatin1Char('\n'));
     QString window;
     for (int i = qMax(0, pieces.size() - lineCount - 1); i < pieces.size(); ++i)
         window += pieces.at(i) + QLatin1Char('\n');

@@ -12,3 +12,4 @@ endfunction()
 
 tailpeek_add_fault_test(tst_faultfollow tst_faultfollow.cpp)
 tailpeek_add_fault_test(tst_faultpaths tst_faultpaths.cpp)
+tailpeek_add_fault_test(tst_faultcontent tst_faultcontent.cpp)
