@@ -45,10 +45,18 @@ QByteArray FileBytes::read(qint64 offset, qint64 length)
     return bytes;
 }
 
+QByteArray FileBytes::head()
+{
+    if (!headRead) {
+        headBytes = read(0, 8);
+        headRead = true;
+    }
+    return headBytes;
+}
+
 UnitBlocks::UnitBlocks(FileBytes &file, int unitSize, bool bigEndian)
     : file(file), unitSize(unitSize), bigEndian(bigEndian),
-      units(file.size() / unitSize), block(int(BlockSize), Qt::Uninitialized),
-      nextSize(FirstReadSize)
+      units(file.size() / unitSize), nextSize(FirstReadSize)
 {
 }
 
@@ -79,11 +87,15 @@ void UnitBlocks::load(qint64 p)
         begin = qMax<qint64>(0, end - nextSize);
         nextSize = qMin(nextSize * 2, BlockSize);
     } else {
-        // First read, or a jump: the block-aligned stretch that holds p.
-        // Aligned offsets are multiples of every unit size.
-        begin = byte / FirstReadSize * FirstReadSize;
-        end = qMin(limit, begin + FirstReadSize);
+        // First read, or a jump: at least FirstReadSize bytes up to the end
+        // of p's aligned stretch (aligned offsets are multiples of every unit
+        // size), so that the first read of a scan from the end takes the odd
+        // remainder and later ones are aligned.
+        end = qMin(limit, (byte / FirstReadSize + 1) * FirstReadSize);
+        begin = qMax<qint64>(0, (end - FirstReadSize) / FirstReadSize * FirstReadSize);
     }
+    if (block.size() < end - begin)
+        block.resize(int(end - begin));   // grows with the reads, up to BlockSize
     const qint64 got = file.readInto(block.data(), begin, end - begin);
     // A file that shrank while it is read: the bytes that did not arrive read
     // as zeros, which are no line feeds, so the scan stays bounded.
@@ -104,10 +116,10 @@ uint UnitBlocks::peekUnit(qint64 p)
 {
     if (p < 0 || p >= units)
         return NoUnit;
-    uchar unit[4];
-    if (file.readInto(reinterpret_cast<char *>(unit), p * unitSize, unitSize) < unitSize)
-        return 0;
-    return decodeUnit(unit);
+    const QByteArray head = file.head();
+    if ((p + 1) * unitSize <= head.size())
+        return decodeUnit(reinterpret_cast<const uchar *>(head.constData()) + p * unitSize);
+    return unitAt(p);
 }
 
 qint64 UnitBlocks::lastLineFeed(qint64 lo, qint64 hi)

@@ -21,9 +21,14 @@ public:
     // it was opened: the missing bytes count as the end of the file.
     qint64 readInto(char *buffer, qint64 offset, qint64 length);
     QByteArray read(qint64 offset, qint64 length);
+    // The file's first bytes (up to 8), read once: the byte-order mark and
+    // the first code units.
+    QByteArray head();
 
 private:
     int fd;
+    QByteArray headBytes;
+    bool headRead = false;
     qint64 fileSize;
     qint64 readTotal = 0;
 };
@@ -56,7 +61,7 @@ private:
     int unitSize;
     bool bigEndian;
     qint64 units;
-    QByteArray block;        // one fixed buffer of BlockSize bytes
+    QByteArray block;        // one buffer, at most BlockSize bytes
     qint64 blockBegin = 0;   // byte offsets of the units it holds
     qint64 blockEnd = 0;
     qint64 nextSize;         // size of the next backward read

@@ -30,12 +30,15 @@ public:
 
 private:
     void take(QStringView line);
+    void flushRun(int upTo);
 
     int maxChars;
     QString filter;
     qint64 limit;
     qint64 count = 0;
     QString pending;   // decoded text not yet read
+    int runStart = 0;  // without a filter: where the pending text not yet copied begins
+    int nextLineFeed = -1;
     QString text;      // the reads that passed, each followed by "\n"
 };
 

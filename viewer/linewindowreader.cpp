@@ -41,12 +41,19 @@ QString notRegularFile(mode_t mode)
     return QStringLiteral("Not a regular file (%1)").arg(QLatin1String(kind));
 }
 
-// Decodes bytes and drops every carriage return the decoding yields, as the
-// text-mode read does. A 0x0D byte inside a wider character is not one.
-QString decodeWithoutReturns(QTextDecoder &decoder, const QByteArray &bytes)
+// Drops every carriage return of decoded text, as the text-mode read does.
+// A 0x0D byte inside a wider character decodes to something else; with
+// single-byte units, bytes without 0x0D need no look at the text.
+void dropReturns(QString &text, const QByteArray &bytes, const TextEncoding &encoding)
+{
+    if (encoding.unitSize > 1 || memchr(bytes.constData(), '\r', size_t(bytes.size())))
+        text.remove(QLatin1Char('\r'));
+}
+
+QString decodeWithoutReturns(QTextDecoder &decoder, const QByteArray &bytes, const TextEncoding &encoding)
 {
     QString text = decoder.toUnicode(bytes);
-    text.remove(QLatin1Char('\r'));
+    dropReturns(text, bytes, encoding);
     return text;
 }
 
@@ -99,7 +106,7 @@ qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startBy
         bytes.truncate(lengthThroughLineFeeds(bytes, encoding, lineCount - reads.reads()));
         offset += bytes.size();
         atEnd = offset >= file.size();
-        reads.append(decodeWithoutReturns(*decoder, bytes), atEnd);
+        reads.append(decodeWithoutReturns(*decoder, bytes, encoding), atEnd);
         chunk = qMin(chunk * 2, LargestChunk);
     }
     while (!reads.full())
@@ -131,7 +138,7 @@ Window readWindow(FileBytes &file, const WindowRequest &request)
     const bool byName = request.codecName == QLatin1String("SJIS")
                         || request.codecName == QLatin1String("EUC-JP");
     const TextEncoding encoding = TextEncoding::choose(request.codecName,
-                                                       byName ? QByteArray() : file.read(0, 4));
+                                                       byName ? QByteArray() : file.head());
     UnitBlocks units(file, encoding.unitSize, encoding.bigEndian);
     const AlignToCharacter align = [&](qint64 p) {
         return encoding.alignToCharacter(file, p, units.unitCount());
@@ -141,8 +148,10 @@ Window readWindow(FileBytes &file, const WindowRequest &request)
     if (mode == WindowRequest::NewestMode) {
         window.begin = startByte(newestWindowStart(units, lineCount, maxChars, align));
         window.end = file.size();
-        std::unique_ptr<QTextDecoder> decoder(encoding.codec->makeDecoder(QTextCodec::IgnoreHeader));
-        const QString text = decodeWithoutReturns(*decoder, units.tailBytes(window.begin));
+        const QByteArray bytes = units.tailBytes(window.begin);
+        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+        QString text = encoding.codec->toUnicode(bytes.constData(), bytes.size(), &state);
+        dropReturns(text, bytes, encoding);
         // Every line to the end of the file, then the empty line after a final line feed.
         LineReads reads(maxChars, filter, -1);
         reads.append(text, true);

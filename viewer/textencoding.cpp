@@ -4,6 +4,8 @@
 
 #include <QTextCodec>
 
+#include <cstring>
+
 namespace {
 
 // How far back the Shift-JIS and EUC-JP boundary searches look for a byte
@@ -30,10 +32,27 @@ TextEncoding::Family familyOf(const QTextCodec *codec)
     return TextEncoding::OtherFamily;
 }
 
+// QTextCodec::codecForName compares the name with every codec it knows: look
+// each of ours up once.
+QTextCodec *codecNamed(const char *name)
+{
+    static const char *const names[] = {"SJIS", "EUC-JP", "UTF-8", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"};
+    static QTextCodec *const codecs[] = {
+        QTextCodec::codecForName(names[0]), QTextCodec::codecForName(names[1]),
+        QTextCodec::codecForName(names[2]), QTextCodec::codecForName(names[3]),
+        QTextCodec::codecForName(names[4]), QTextCodec::codecForName(names[5]),
+        QTextCodec::codecForName(names[6])};
+    for (size_t i = 0; i < sizeof names / sizeof *names; ++i) {
+        if (strcmp(names[i], name) == 0)
+            return codecs[i];
+    }
+    return QTextCodec::codecForName(name);
+}
+
 TextEncoding withCodec(const char *name)
 {
     TextEncoding encoding;
-    encoding.codec = QTextCodec::codecForName(name);
+    encoding.codec = codecNamed(name);
     if (!encoding.codec)
         encoding.codec = QTextCodec::codecForLocale();
     encoding.family = familyOf(encoding.codec);
