@@ -14,6 +14,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <QString>
+#include <QTextCharFormat>
 #include <QTimer>
 
 namespace Ui {
@@ -98,6 +99,11 @@ private:
     QColor highlightForeground;    // text colour of a marked match
     qint64 maxLineChars;           // characters read per line at most
     bool extractMode;              // show only lines with the highlight text
+
+    // The view's own text format, its text colour: what every rebuild inserts
+    // under. The edit cursor's format can't serve, since it follows the cursor
+    // and turns into a mark's format when the user clicks behind a mark.
+    QTextCharFormat viewFormat;
 
     // Warnings of failed reloads: while one is open, timer reloads wait; after a
     // timer reload has warned, further timer failures stay quiet until a read works.

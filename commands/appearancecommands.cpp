@@ -33,9 +33,11 @@ void MainWindow::on_action_triggered()
 
 void MainWindow::on_action_2_triggered()
 {
-    const QColor color = QColorDialog::getColor(ui->textEdit->textColor(), this);
-    if (color.isValid())
+    const QColor color = QColorDialog::getColor(viewFormat.foreground().color(), this);
+    if (color.isValid()) {
         ui->textEdit->setTextColor(color);
+        viewFormat.setForeground(color);
+    }
     refresh();
 }
 

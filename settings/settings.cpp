@@ -91,6 +91,7 @@ void MainWindow::readSettings()
                                             Qt::SolidPattern));
     ui->textEdit->setPalette(palette);
     ui->textEdit->setTextColor(namedColor(settings, keyTextColor, "#000000"));
+    viewFormat = ui->textEdit->currentCharFormat();
 
     highlightBackground = namedColor(settings, keyHighlightBackground, "#FFFF00");
     highlightForeground = namedColor(settings, keyHighlightText, "#FF0000");
@@ -124,7 +125,9 @@ void MainWindow::writeSettings()
 
     settings.setValue(keyBackground,
                       ui->textEdit->palette().brush(QPalette::Base).color().name());
-    settings.setValue(keyTextColor, ui->textEdit->textColor().name());
+    // The view's text colour; textColor() would give a mark's colour while the
+    // edit cursor stands behind a mark.
+    settings.setValue(keyTextColor, viewFormat.foreground().color().name());
     settings.setValue(keyHighlightBackground, highlightBackground.name());
     settings.setValue(keyHighlightText, highlightForeground.name());
     settings.setValue(keyLineMax, maxLineChars);

@@ -15,6 +15,7 @@
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,6 +57,8 @@ private slots:
     void textColourAccepted();
     void highlightColoursAccepted_data();
     void highlightColoursAccepted();
+    void selectingInViewKeepsTextColour_data();
+    void selectingInViewKeepsTextColour();
 
 private:
     // Triggers the action; the colour dialog it opens is set to colour and accepted.
@@ -270,6 +273,54 @@ void TestAppearance::highlightColoursAccepted()
     QCOMPARE(harness::charsWithBackground(controls->view, background), markedChars);
     QCOMPARE(harness::foregroundAt(controls->view, 0), foreground);
     QCOMPARE(harness::foregroundAt(controls->view, unmarkedPosition), black);
+}
+
+void TestAppearance::selectingInViewKeepsTextColour_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::newRow("click behind a mark") << 3;
+    QTest::newRow("click on unmarked text") << unmarkedPosition + 2;
+    QTest::newRow("select across a mark") << -1;
+}
+
+void TestAppearance::selectingInViewKeepsTextColour()
+{
+    QFETCH(int, position);
+    // The user clicks into the view or selects text to copy it; the following
+    // rebuilds must still show unmarked text in the view's own colour.
+    QTextCursor cursor = controls->view->textCursor();
+    if (position >= 0) {
+        cursor.setPosition(position);
+    } else {
+        cursor.setPosition(unmarkedPosition);
+        cursor.setPosition(2, QTextCursor::KeepAnchor);
+    }
+    controls->view->setTextCursor(cursor);
+    QTest::mouseClick(controls->update, Qt::LeftButton);
+    QCOMPARE(harness::foregroundAt(controls->view, unmarkedPosition), black);
+    QCOMPARE(harness::charsWithBackground(controls->view, yellow), markedChars);
+    QCOMPARE(controls->view->textColor(), black);
+    QTest::mouseClick(controls->update, Qt::LeftButton);
+    QCOMPARE(harness::foregroundAt(controls->view, unmarkedPosition), black);
+
+    // With the cursor standing there again, the text colour dialog starts from
+    // the view's colour, and that colour is what the store receives.
+    controls->view->setTextCursor(cursor);
+    QColor shown;
+    driver->onNextModal([&](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QColorDialog *>(modal)) {
+            shown = dialog->currentColor();
+            dialog->reject();
+        }
+    });
+    controls->action("action_2")->trigger();
+    QCOMPARE(shown, black);
+    controls->view->setTextCursor(cursor);
+    controls.reset();
+    window.reset();
+    QCOMPARE(QSettings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"))
+                 .value(QStringLiteral("txcolor")).toString(),
+             QStringLiteral("#000000"));
 }
 
 QTEST_MAIN(TestAppearance)

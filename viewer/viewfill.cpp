@@ -111,6 +111,13 @@ void MainWindow::reload(bool fromTimer)
         return;
 
     lastFileSize = result.fileSize;
+    // setPlainText inserts under the edit cursor's format. Behind a mark, or
+    // over a selection that holds one, that is the mark's format, and the whole
+    // new text would take it; put the view's own format there first.
+    QTextCursor cursor = ui->textEdit->textCursor();
+    cursor.clearSelection();
+    cursor.setCharFormat(viewFormat);
+    ui->textEdit->setTextCursor(cursor);
     fillView(ui->textEdit, result.text, request.startMode == WindowRequest::NewestMode);
     highlightMatches();
 }
