@@ -15,3 +15,12 @@ tailpeek_add_fault_test(tst_faultpaths tst_faultpaths.cpp)
 tailpeek_add_fault_test(tst_faultcontent tst_faultcontent.cpp)
 tailpeek_add_fault_test(tst_faulthuge tst_faulthuge.cpp)
 tailpeek_add_fault_test(tst_faultreadonly tst_faultreadonly.cpp)
+
+# The real program under Xvfb: a Japanese path with spaces on the command line.
+add_executable(x11probe x11probe.cpp)
+target_link_libraries(x11probe PRIVATE tailpeekcore Qt5::Test)
+tailpeek_warnings(x11probe)
+add_test(NAME fault_cli
+  COMMAND xvfb-run -a -s "-screen 0 1280x800x24"
+          bash ${CMAKE_CURRENT_SOURCE_DIR}/fault_cli.sh $<TARGET_FILE:tailpeek> $<TARGET_FILE:x11probe>)
+set_tests_properties(fault_cli PROPERTIES TIMEOUT 300)
