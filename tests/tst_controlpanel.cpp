@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "windowharness.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -52,6 +53,7 @@ private slots:
     void timerSkipsUnchangedFile();
     void timerSkipsSameSizeRewriteButUpdateReads();
     void timerRereadsShrunkenFile();
+    void timerGoesOnWhileDialogIsOpen();
 
 private:
     void openWindow();
@@ -304,6 +306,8 @@ void TestControlPanel::frequencyIntervals()
 void TestControlPanel::timerFollowsGrowingFile()
 {
     controls->lineCount->setValue(50);
+    controls->highlight->setText(QStringLiteral("line 12"));
+    controls->action("action_3")->trigger();   // extract mode off: all lines, some marked
     QByteArray many;
     for (int i = 7; i <= 120; ++i)
         many += "line " + QByteArray::number(i) + '\n';
@@ -317,6 +321,8 @@ void TestControlPanel::timerFollowsGrowingFile()
         QCOMPARE(lines.size(), 50);
         QCOMPARE(lines.last(), QString::fromLatin1(line));
         QCOMPARE(lines.first(), QStringLiteral("line %1").arg(i - 49));
+        // "line 12" is marked in "line 120" .. the new line: 7 characters each.
+        QCOMPARE(harness::charsWithBackground(controls->view, QColor("#ffff00")), 7 * (i - 119));
         QScrollBar *bar = controls->view->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
@@ -362,6 +368,21 @@ void TestControlPanel::timerRereadsShrunkenFile()
     QVERIFY(!controls->text().contains(QLatin1String("line")));
     // It keeps following after the shrink.
     QVERIFY(followsGrowth("short 3"));
+}
+
+void TestControlPanel::timerGoesOnWhileDialogIsOpen()
+{
+    harness::ModalDriver driver;
+    QTest::mouseClick(controls->track, Qt::LeftButton);
+    bool followed = false;
+    driver.onNextModal([&](QWidget *modal) {
+        followed = followsGrowth("during the dialog");
+        modal->close();
+    });
+    controls->action("action_6")->trigger();   // the per-line limit's input dialog
+    QVERIFY(driver.acted());
+    QVERIFY(followed);
+    QVERIFY(driver.stuck().isEmpty());
 }
 
 QTEST_MAIN(TestControlPanel)
