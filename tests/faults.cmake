@@ -24,3 +24,10 @@ add_test(NAME fault_cli
   COMMAND xvfb-run -a -s "-screen 0 1280x800x24"
           bash ${CMAKE_CURRENT_SOURCE_DIR}/fault_cli.sh $<TARGET_FILE:tailpeek> $<TARGET_FILE:x11probe>)
 set_tests_properties(fault_cli PROPERTIES TIMEOUT 300)
+
+# A 30-second version of tools/soak.sh on this build's program (the full run
+# is ten minutes and has its own command).
+add_test(NAME soak_30s
+  COMMAND bash ${TAILPEEK_DIR}/tools/soak.sh 30)
+set_tests_properties(soak_30s PROPERTIES TIMEOUT 300
+  ENVIRONMENT "TAILPEEK_SOAK_PROGRAM=$<TARGET_FILE:tailpeek>;TAILPEEK_SOAK_PROBE=$<TARGET_FILE:x11probe>")

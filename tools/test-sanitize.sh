@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds Tailpeek with AddressSanitizer and UndefinedBehaviorSanitizer into
+# build-asan/ (or $TAILPEEK_ASAN_BUILD_DIR) and runs the ordinary tests there.
+# Any sanitizer report ends the process that made it with a failure, so the
+# test that ran it fails. Extra arguments go to ctest.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/tools/install-deps.sh"
+build="${TAILPEEK_ASAN_BUILD_DIR:-$root/build-asan}"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTAILPEEK_SANITIZE=ON -DTAILPEEK_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+# halt_on_error: the first report ends the process (UBSan is built with
+# -fno-sanitize-recover, so it stops on its first report too).
+# detect_leaks: leaks are reported at exit; tests/lsan.supp names the few that
+# belong to the system's Qt and font libraries, never our code.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:exitcode=23:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0:exitcode=23${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=23${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" "$@"
