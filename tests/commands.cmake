@@ -17,3 +17,6 @@ target_link_libraries(tst_filecommands PRIVATE tailpeekwindowharness)
 
 tailpeek_add_test(tst_appearance tst_appearance.cpp)
 target_link_libraries(tst_appearance PRIVATE tailpeekwindowharness)
+
+tailpeek_add_test(tst_settings tst_settings.cpp)
+target_link_libraries(tst_settings PRIVATE tailpeekwindowharness)
