@@ -48,7 +48,7 @@ bool onSomeScreen(const QRect &rect)
 {
     const auto screens = QGuiApplication::screens();
     for (const QScreen *screen : screens) {
-        if (screen->geometry().intersects(rect))
+        if (screen->availableGeometry().intersects(rect))
             return true;
     }
     return screens.isEmpty();
