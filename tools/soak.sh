@@ -47,13 +47,14 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME/VARNOK"
 # Newest mode, 500 lines, extract mode on; the rest is set through the window.
 printf '[General]\nsktype=1\nlinecnt=500\nchmode=true\n' > "$XDG_CONFIG_HOME/VARNOK/Tailpeek.conf"
 
-# Same report options as tools/test-sanitize.sh; they do nothing in a build
-# without sanitizers. AddressSanitizer keeps freed memory in a quarantine
+# Same report options as tools/test-sanitize.sh (they do nothing in a build
+# without sanitizers). AddressSanitizer keeps freed memory in a quarantine
 # (256 MiB by default) to catch uses after free; at this rate it fills over
 # minutes and would read as growth, so it is held at 16 MiB here.
-export ASAN_OPTIONS="halt_on_error=1:exitcode=23:detect_leaks=1:fast_unwind_on_malloc=0:quarantine_size_mb=16${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export ASAN_OPTIONS="halt_on_error=1:exitcode=23:detect_leaks=1:quarantine_size_mb=16${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0:exitcode=23${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=23${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+export QT_XCB_GL_INTEGRATION=none
 
 log="$work/soak.log"
 : > "$log"
