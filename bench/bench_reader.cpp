@@ -149,13 +149,14 @@ void runLiteral(benchmark::State &state, QString path, WindowRequest request, qi
     state.SetBytesProcessed(state.iterations() * windowBytes);
 }
 
-// The least any reader can do: open, one read of the window's bytes, one decode.
+// The least any reader can do: open, one read of the window's bytes into
+// memory of their own, one decode.
 void runLowerBound(benchmark::State &state, QString path, QByteArray codec, qint64 begin, qint64 end)
 {
     const QByteArray native = QFile::encodeName(path);
     QTextCodec *textCodec = QTextCodec::codecForName(codec);
-    QByteArray bytes(int(end - begin), Qt::Uninitialized);
     for (auto _ : state) {
+        QByteArray bytes(int(end - begin), Qt::Uninitialized);
         const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
         const ssize_t got = ::pread(fd, bytes.data(), size_t(bytes.size()), off_t(begin));
         ::close(fd);

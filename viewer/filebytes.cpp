@@ -6,13 +6,13 @@
 
 namespace {
 
-// Scans read at most 64 KiB at a time: large enough that a window of long
-// lines costs a handful of system calls, small enough to stay in the CPU cache
-// while memrchr runs over it. The first read is only 4 KiB and the size then
-// doubles, because a window of twenty short lines fits in a few KiB and
-// reading 64 KiB for it would cost more than the window itself.
-constexpr qint64 BlockSize = 64 * 1024;
-constexpr qint64 FirstReadSize = 4 * 1024;
+// A scan's first read is sized for the window it expects (see reserve), at
+// least one 4 KiB page: a window of twenty short lines fits in a few KiB,
+// and reading much more for it would cost more than the window itself. Each
+// further read doubles, up to 1 MiB, so that a window of long lines costs a
+// handful of system calls and a scan reads little past what it needs.
+constexpr qint64 PageSize = 4 * 1024;
+constexpr qint64 LargestRead = 1024 * 1024;
 
 } // namespace
 
@@ -55,8 +55,9 @@ QByteArray FileBytes::head()
 }
 
 UnitBlocks::UnitBlocks(FileBytes &file, int unitSize, bool bigEndian)
-    : file(file), unitSize(unitSize), bigEndian(bigEndian),
-      units(file.size() / unitSize), nextSize(FirstReadSize)
+    : file(file), unitSize(unitSize), unitShift(unitSize == 4 ? 2 : unitSize == 2 ? 1 : 0),
+      bigEndian(bigEndian),
+      units(file.size() / unitSize), firstRead(PageSize), nextSize(PageSize)
 {
 }
 
@@ -73,35 +74,57 @@ uint UnitBlocks::decodeUnit(const uchar *at) const
     }
 }
 
-void UnitBlocks::load(qint64 p)
+void UnitBlocks::reserve(qint64 bytes, qint64 expected)
 {
-    const qint64 byte = p * unitSize;
-    if (byte >= blockBegin && byte < blockEnd)
-        return;
-    const qint64 limit = units * unitSize;   // a trailing partial unit is never scanned
-    qint64 begin;
-    qint64 end;
-    if (blockEnd > blockBegin && byte < blockBegin && byte >= blockBegin - nextSize) {
-        // The usual case: the scan went on backwards past the block's start.
-        end = blockBegin;
-        begin = qMax<qint64>(0, end - nextSize);
-        nextSize = qMin(nextSize * 2, BlockSize);
-    } else {
-        // First read, or a jump: at least FirstReadSize bytes up to the end
-        // of p's aligned stretch (aligned offsets are multiples of every unit
-        // size), so that the first read of a scan from the end takes the odd
-        // remainder and later ones are aligned.
-        end = qMin(limit, (byte / FirstReadSize + 1) * FirstReadSize);
-        begin = qMax<qint64>(0, (end - FirstReadSize) / FirstReadSize * FirstReadSize);
+    firstRead = qBound(PageSize, (expected + PageSize - 1) / PageSize * PageSize, LargestRead);
+    // Room for the expected bytes and the page around them, never more than
+    // the bound; a scan that needs more grows the buffer.
+    bytes = qMin(qMin(bytes, units * unitSize), firstRead) + PageSize;
+    if (bytes > buffer.size() && stretchEnd == stretchBegin) {
+        buffer = QByteArray(int(bytes), Qt::Uninitialized);
+        bufferEnd = buffer.data() + buffer.size();
     }
-    if (block.size() < end - begin)
-        block.resize(int(end - begin));   // grows with the reads, up to BlockSize
-    const qint64 got = file.readInto(block.data(), begin, end - begin);
+}
+
+// Reads the bytes before the stretch back to byte (at least nextSize of
+// them, from an aligned offset) in front of it, moving the stretch into a
+// buffer twice as large when it does not fit.
+void UnitBlocks::extendBackwards(qint64 byte)
+{
+    const qint64 begin = qMax<qint64>(0, qMin(byte, stretchBegin - nextSize) / PageSize * PageSize);
+    const qint64 held = stretchEnd - stretchBegin;
+    const qint64 size = stretchBegin - begin;
+    if (held + size > buffer.size()) {
+        QByteArray larger(int(qMax(2 * qint64(buffer.size()), held + size)), Qt::Uninitialized);
+        memcpy(larger.data() + larger.size() - held, buffer.constData() + buffer.size() - held, size_t(held));
+        buffer = larger;
+        bufferEnd = buffer.data() + buffer.size();
+    }
+    char *into = at(stretchBegin) - size;
+    const qint64 got = file.readInto(into, begin, size);
     // A file that shrank while it is read: the bytes that did not arrive read
     // as zeros, which are no line feeds, so the scan stays bounded.
-    memset(block.data() + got, 0, size_t(end - begin - got));
-    blockBegin = begin;
-    blockEnd = end;
+    memset(into + got, 0, size_t(size - got));
+    stretchBegin = begin;
+    nextSize = qMin(nextSize * 2, LargestRead);
+}
+
+void UnitBlocks::loadFrom(qint64 byte)
+{
+    if (stretchEnd > stretchBegin && byte < stretchBegin && byte >= stretchBegin - LargestRead) {
+        extendBackwards(byte);   // the usual case: the scan went on backwards
+        return;
+    }
+    // First read, or a jump: a new stretch of at least firstRead bytes up
+    // to the end of p's page (aligned offsets are multiples of every
+    // unit size), so that a scan from the end of the file first takes the odd
+    // remainder and later reads are aligned. A trailing partial unit is never
+    // scanned.
+    const qint64 limit = units * unitSize;
+    stretchEnd = qMin(limit, (byte / PageSize + 1) * PageSize);
+    stretchBegin = stretchEnd;
+    nextSize = firstRead;
+    extendBackwards(stretchEnd - firstRead);
 }
 
 uint UnitBlocks::unitAt(qint64 p)
@@ -109,7 +132,8 @@ uint UnitBlocks::unitAt(qint64 p)
     if (p < 0 || p >= units)
         return NoUnit;
     load(p);
-    return decodeUnit(reinterpret_cast<const uchar *>(block.constData()) + (p * unitSize - blockBegin));
+    const auto *unit = reinterpret_cast<const uchar *>(at(p << unitShift));
+    return unitSize == 1 ? *unit : decodeUnit(unit);
 }
 
 uint UnitBlocks::peekUnit(qint64 p)
@@ -128,16 +152,15 @@ qint64 UnitBlocks::lastLineFeed(qint64 lo, qint64 hi)
     hi = qMin(hi, units - 1);
     while (hi >= lo) {
         load(hi);
-        const qint64 first = qMax(lo, blockBegin / unitSize);
-        const char *data = block.constData();
+        const qint64 first = qMax(lo, stretchBegin >> unitShift);
         if (unitSize == 1) {
-            const void *hit = memrchr(data + (first - blockBegin), '\n', size_t(hi - first + 1));
+            const char *from = at(first);
+            const void *hit = memrchr(from, '\n', size_t(hi - first + 1));
             if (hit)
-                return blockBegin + (static_cast<const char *>(hit) - data);
+                return first + (static_cast<const char *>(hit) - from);
         } else {
             for (qint64 p = hi; p >= first; --p) {
-                const auto *at = reinterpret_cast<const uchar *>(data + (p * unitSize - blockBegin));
-                if (decodeUnit(at) == LineFeed)
+                if (decodeUnit(reinterpret_cast<const uchar *>(at(p << unitShift))) == LineFeed)
                     return p;
             }
         }
@@ -149,7 +172,7 @@ qint64 UnitBlocks::lastLineFeed(qint64 lo, qint64 hi)
 QByteArray UnitBlocks::tailBytes(qint64 fromByte)
 {
     const qint64 size = file.size();
-    if (fromByte >= blockBegin && blockEnd == size && blockEnd > blockBegin)
-        return QByteArray(block.constData() + (fromByte - blockBegin), int(size - fromByte));
+    if (fromByte >= stretchBegin && stretchEnd == size && stretchEnd > stretchBegin)
+        return QByteArray::fromRawData(at(fromByte), int(size - fromByte));
     return file.read(fromByte, size - fromByte);
 }

@@ -34,8 +34,9 @@ private:
 };
 
 // The file seen as code units of 1, 2 or 4 bytes counted from its first byte,
-// read one block at a time. Scans walk backwards, so each block normally ends
-// where the previous one began.
+// for the backward scans. The bytes read so far stay in memory as one
+// stretch that grows backwards, so that the window the scan found is already
+// there when it ends.
 class UnitBlocks
 {
 public:
@@ -44,27 +45,44 @@ public:
     UnitBlocks(FileBytes &file, int unitSize, bool bigEndian);
 
     qint64 unitCount() const { return units; }
+    // Makes room for a stretch of up to `bytes` at once, so that a scan that
+    // stays within them never moves it (memory it does not reach is never
+    // touched), and sizes the first read for the `expected` bytes.
+    void reserve(qint64 bytes, qint64 expected);
     // The unit at position p, or NoUnit at or past the end.
     uint unitAt(qint64 p);
-    // The same, read on its own without disturbing the block of the scan.
+    // The same, looked up without moving the stretch when the file's first
+    // bytes hold it.
     uint peekUnit(qint64 p);
     // The highest position in [lo, hi] that holds a line feed, or -1.
     qint64 lastLineFeed(qint64 lo, qint64 hi);
-    // The bytes from fromByte to the end of the file.
+    // The bytes from fromByte to the end of the file. When the stretch holds
+    // them they are not copied: the array is valid until the next call.
     QByteArray tailBytes(qint64 fromByte);
 
 private:
-    void load(qint64 p);
+    void load(qint64 p)
+    {
+        const qint64 byte = p << unitShift;
+        if (byte < stretchBegin || byte >= stretchEnd)
+            loadFrom(byte);
+    }
+    void loadFrom(qint64 byte);
+    void extendBackwards(qint64 byte);
+    char *at(qint64 byte) const { return bufferEnd - (stretchEnd - byte); }
     uint decodeUnit(const uchar *at) const;
 
     FileBytes &file;
     int unitSize;
+    int unitShift;              // log2 of unitSize
     bool bigEndian;
     qint64 units;
-    QByteArray block;        // one buffer, at most BlockSize bytes
-    qint64 blockBegin = 0;   // byte offsets of the units it holds
-    qint64 blockEnd = 0;
-    qint64 nextSize;         // size of the next backward read
+    QByteArray buffer;          // the stretch sits at its end
+    char *bufferEnd = nullptr;
+    qint64 stretchBegin = 0;    // byte offsets of the stretch
+    qint64 stretchEnd = 0;
+    qint64 firstRead;           // size of a stretch's first read
+    qint64 nextSize;            // size of the next backward read
 };
 
 #endif // FILEBYTES_H

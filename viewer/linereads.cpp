@@ -1,5 +1,7 @@
 #include "linereads.h"
 
+#include <utility>
+
 LineReads::LineReads(int maxChars, const QString &filter, qint64 limit)
     : maxChars(qMax(1, maxChars)), filter(filter), limit(limit)
 {
@@ -15,34 +17,49 @@ void LineReads::take(QStringView line)
 }
 
 // Without a filter every read is shown, and a read that consumed its line
-// feed looks in the window exactly as in the file: such reads are copied in
-// runs, and only split parts and an unterminated rest get a "\n" of their own.
-void LineReads::flushRun(int upTo)
+// feed looks in the window exactly as in the file. So the pending text up to
+// upTo is the window's text as it stands, with a "\n" added at each break:
+// after a part of a longer line and after an unterminated rest. When nothing
+// was shown yet and the whole text goes, it becomes the window uncopied.
+void LineReads::copyReads(int upTo, const std::vector<int> &breaks)
 {
-    text.append(QStringView(pending).mid(runStart, upTo - runStart));
-    runStart = upTo;
+    if (text.isEmpty() && upTo == pending.size()
+        && (breaks.empty() || (breaks.size() == 1 && breaks.front() == upTo))) {
+        text = std::exchange(pending, QString());
+        if (!breaks.empty())
+            text.append(QLatin1Char('\n'));
+        return;
+    }
+    text.reserve(text.size() + upTo + int(breaks.size()));
+    int from = 0;
+    for (int at : breaks) {
+        text.append(QStringView(pending).mid(from, at - from));
+        text.append(QLatin1Char('\n'));
+        from = at;
+    }
+    text.append(QStringView(pending).mid(from, upTo - from));
 }
 
-void LineReads::append(const QString &more, bool atEnd)
+void LineReads::append(QString more, bool atEnd)
 {
     if (pending.isEmpty())
-        pending = more;
+        pending = std::move(more);
     else
         pending.append(more);
-    if (text.isEmpty())
-        text.reserve(pending.size() + pending.size() / qMax(1, maxChars) + 1);
     const bool copyRuns = filter.isEmpty();
+    std::vector<int> breaks;
     const int size = pending.size();
+    int lineFeed = -1;   // the next line feed at or after pos, or size when none
     int pos = 0;
     while (!full() && pos < size) {
-        if (nextLineFeed < pos) {
-            nextLineFeed = pending.indexOf(QLatin1Char('\n'), pos);
-            if (nextLineFeed < 0)
-                nextLineFeed = size;   // none yet: the end stands in for it
+        if (lineFeed < pos) {
+            lineFeed = pending.indexOf(QLatin1Char('\n'), pos);
+            if (lineFeed < 0)
+                lineFeed = size;
         }
-        int length = nextLineFeed - pos;
+        int length = lineFeed - pos;
         // A line feed right after maxChars characters still ends this read.
-        bool endsLine = length <= maxChars && nextLineFeed < size;
+        const bool endsLine = length <= maxChars && lineFeed < size;
         if (!endsLine) {
             if (size - pos > maxChars)
                 length = maxChars;   // a part of a longer line
@@ -51,22 +68,40 @@ void LineReads::append(const QString &more, bool atEnd)
             else
                 break;   // the read's end is in text still to come
         }
-        if (!copyRuns) {
-            take(QStringView(pending).mid(pos, length));
-        } else {
+        if (copyRuns) {
             ++count;
-            if (!endsLine) {
-                flushRun(pos + length);
-                text.append(QLatin1Char('\n'));
-            }
+            if (!endsLine)
+                breaks.push_back(pos + length);
+        } else {
+            take(QStringView(pending).mid(pos, length));
         }
         pos += length + (endsLine ? 1 : 0);
     }
     if (copyRuns)
-        flushRun(pos);
-    pending.remove(0, pos);
-    runStart = 0;
-    nextLineFeed = nextLineFeed >= pos && nextLineFeed < size ? nextLineFeed - pos : -1;
+        copyReads(pos, breaks);
+    if (pos >= pending.size())
+        pending.clear();
+    else
+        pending.remove(0, pos);
+}
+
+void LineReads::appendShortLines(QString more, qint64 lineFeeds, bool atEnd)
+{
+    const bool unterminated = atEnd && !more.isEmpty() && !more.endsWith(QLatin1Char('\n'));
+    const qint64 newReads = lineFeeds + (unterminated ? 1 : 0);
+    const bool endsInsideLine = !atEnd && !more.isEmpty() && !more.endsWith(QLatin1Char('\n'));
+    if (!filter.isEmpty() || !pending.isEmpty() || endsInsideLine
+        || (limit >= 0 && count + newReads > limit)) {
+        append(std::move(more), atEnd);
+        return;
+    }
+    count += newReads;
+    if (text.isEmpty())
+        text = std::move(more);
+    else
+        text.append(more);
+    if (unterminated)
+        text.append(QLatin1Char('\n'));
 }
 
 void LineReads::readPastEnd()

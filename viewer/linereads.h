@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class LineReads
 {
 public:
@@ -20,7 +22,11 @@ public:
     // past them; a line of exactly maxChars characters is one read that
     // consumes its line feed. With atEnd no text follows, so an unterminated
     // rest is a read of its own.
-    void append(const QString &text, bool atEnd);
+    void append(QString text, bool atEnd);
+    // The same for text that starts a line, holds lineFeeds line feeds and
+    // no line longer than maxChars: then, without a filter, nothing in it
+    // needs a look.
+    void appendShortLines(QString text, qint64 lineFeeds, bool atEnd);
     // A read at the end of the file: an empty line.
     void readPastEnd();
 
@@ -30,15 +36,13 @@ public:
 
 private:
     void take(QStringView line);
-    void flushRun(int upTo);
+    void copyReads(int upTo, const std::vector<int> &breaks);
 
     int maxChars;
     QString filter;
     qint64 limit;
     qint64 count = 0;
     QString pending;   // decoded text not yet read
-    int runStart = 0;  // without a filter: where the pending text not yet copied begins
-    int nextLineFeed = -1;
     QString text;      // the reads that passed, each followed by "\n"
 };
 

@@ -7,22 +7,27 @@
 
 #include <QFile>
 #include <QTextCodec>
-#include <QTextDecoder>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Forward reads start small, since a window of a few short lines fits in a
-// page or two, and double up to 1 MiB for windows of long lines.
-constexpr qint64 FirstChunk = 4 * 1024;
+// Reads are sized for lines of about this many bytes, the usual log line;
+// longer lines take more reads, each twice the size of the one before, up
+// to LargestChunk.
+constexpr qint64 ExpectedLineBytes = 128;
+constexpr qint64 PageSize = 4 * 1024;
+constexpr qint64 FirstChunk = PageSize;
 constexpr qint64 LargestChunk = 1024 * 1024;
+// Forward reads decode at most this much at a time, so that a window of
+// long lines never holds much more than itself.
+constexpr qint64 RoundCap = 4 * 1024 * 1024;
 
 struct FileCloser
 {
@@ -50,65 +55,99 @@ void dropReturns(QString &text, const QByteArray &bytes, const TextEncoding &enc
         text.remove(QLatin1Char('\r'));
 }
 
-QString decodeWithoutReturns(QTextDecoder &decoder, const QByteArray &bytes, const TextEncoding &encoding)
+// Raw bytes gathered for the forward reads, with what their line feeds say.
+struct Gathered
 {
-    QString text = decoder.toUnicode(bytes);
-    dropReturns(text, bytes, encoding);
-    return text;
-}
+    QByteArray bytes;
+    qint64 lineFeeds = 0;
+    qint64 longestLine = 0;   // in code units, the line the bytes end in included
+};
 
-// The length of bytes up to and including its wanted-th line-feed unit, or
-// all of it. Every line feed ends at least one read, so the bytes after that
-// line feed are not needed for the reads still wanted.
-int lengthThroughLineFeeds(const QByteArray &bytes, const TextEncoding &encoding, qint64 wanted)
+// Counts the line-feed units of bytes from `from` on, stopping right after
+// the wanted-th; returns where the counting stopped.
+int countLineFeeds(Gathered &gathered, int from, qint64 wanted, qint64 &lineStart,
+                   const TextEncoding &encoding)
 {
-    const char *data = bytes.constData();
-    const int size = bytes.size();
-    if (encoding.unitSize == 1) {
-        const char *at = data;
-        while (wanted > 0) {
-            at = static_cast<const char *>(memchr(at, '\n', size_t(data + size - at)));
-            if (!at)
-                return size;
-            ++at;
-            --wanted;
-        }
-        return int(at - data);
-    }
+    const QByteArray &bytes = gathered.bytes;
     const int unit = encoding.unitSize;
     const int lowByte = encoding.bigEndian ? unit - 1 : 0;
-    for (int i = 0; i + unit <= size; i += unit) {
-        bool lineFeed = data[i + lowByte] == '\n';
-        for (int j = 0; lineFeed && j < unit; ++j)
-            lineFeed = j == lowByte || data[i + j] == 0;
-        if (lineFeed && --wanted == 0)
-            return i + unit;
+    int i = from;
+    while (gathered.lineFeeds < wanted) {
+        if (unit == 1) {
+            const void *hit = memchr(bytes.constData() + i, '\n', size_t(bytes.size() - i));
+            if (!hit)
+                return bytes.size();
+            i = int(static_cast<const char *>(hit) - bytes.constData());
+        } else {
+            bool lineFeed = false;
+            for (; !lineFeed && i + unit <= bytes.size(); i += unit) {
+                lineFeed = bytes[i + lowByte] == '\n';
+                for (int j = 0; lineFeed && j < unit; ++j)
+                    lineFeed = j == lowByte || bytes[i + j] == 0;
+            }
+            if (!lineFeed)
+                return bytes.size();
+            i -= unit;
+        }
+        gathered.longestLine = qMax(gathered.longestLine, (i - lineStart) / unit);
+        lineStart = i + unit;
+        ++gathered.lineFeeds;
+        i += unit;
     }
-    return size;
+    return i;
+}
+
+// Reads bytes from offset on until they hold `wanted` line feeds (the bytes
+// after the last of them are not needed, since every line feed ends at least
+// one read), the end of the file, or cap bytes.
+Gathered gather(FileBytes &file, const TextEncoding &encoding, qint64 offset, qint64 wanted,
+                qint64 cap)
+{
+    Gathered gathered;
+    qint64 lineStart = 0;
+    qint64 chunk = qBound(FirstChunk, qMin(wanted, cap) * ExpectedLineBytes * encoding.unitSize, LargestChunk);
+    while (gathered.lineFeeds < wanted && gathered.bytes.size() < cap
+           && offset + gathered.bytes.size() < file.size()) {
+        const int old = gathered.bytes.size();
+        const qint64 size = qMin(chunk, cap - old);
+        gathered.bytes.resize(int(old + size));
+        const qint64 got = file.readInto(gathered.bytes.data() + old, offset + old, size);
+        gathered.bytes.resize(int(old + got));
+        if (got == 0)
+            break;   // the file shrank meanwhile
+        const int end = countLineFeeds(gathered, old, wanted, lineStart, encoding);
+        gathered.bytes.truncate(end);
+        chunk = qMin(chunk * 2, LargestChunk);
+    }
+    gathered.longestLine = qMax(gathered.longestLine, (gathered.bytes.size() - lineStart) / encoding.unitSize);
+    return gathered;
 }
 
 // Reads lines forward from startByte until the reads are complete; reads
 // past the end of the file are empty lines. Returns the byte where decoding
 // stopped.
 qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startByte, LineReads &reads,
-                   qint64 lineCount)
+                   qint64 lineCount, int maxChars)
 {
-    std::unique_ptr<QTextDecoder> decoder(encoding.codec->makeDecoder(QTextCodec::IgnoreHeader));
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    // A read of maxChars characters takes at most 4 bytes per character.
+    const qint64 readBytes = qint64(maxChars) * 4 + encoding.unitSize;
     qint64 offset = startByte;
-    qint64 chunk = FirstChunk;
-    bool atEnd = offset >= file.size();
-    while (!reads.full() && !atEnd) {
-        QByteArray bytes = file.read(offset, chunk);
-        if (bytes.isEmpty()) {
-            reads.append(QString(), true);   // the file shrank: what was read is all there is
-            break;
-        }
-        bytes.truncate(lengthThroughLineFeeds(bytes, encoding, lineCount - reads.reads()));
-        offset += bytes.size();
-        atEnd = offset >= file.size();
-        reads.append(decodeWithoutReturns(*decoder, bytes, encoding), atEnd);
-        chunk = qMin(chunk * 2, LargestChunk);
+    while (!reads.full() && offset < file.size()) {
+        const qint64 wanted = lineCount - reads.reads();
+        Gathered gathered = gather(file, encoding, offset, wanted, qMin(wanted * readBytes, RoundCap));
+        if (gathered.bytes.isEmpty())
+            break;   // the file shrank meanwhile
+        offset += gathered.bytes.size();
+        const bool atEnd = offset >= file.size();
+        QString text = encoding.codec->toUnicode(gathered.bytes.constData(), gathered.bytes.size(), &state);
+        dropReturns(text, gathered.bytes, encoding);
+        if (gathered.longestLine <= maxChars && encoding.unitSize <= 2)
+            reads.appendShortLines(std::move(text), gathered.lineFeeds, atEnd);
+        else
+            reads.append(std::move(text), atEnd);
     }
+    reads.append(QString(), true);   // an unterminated rest, also when the file shrank
     while (!reads.full())
         reads.readPastEnd();
     return offset;
@@ -146,16 +185,30 @@ Window readWindow(FileBytes &file, const WindowRequest &request)
     auto startByte = [&](qint64 unit) { return qMax<qint64>(unit * encoding.unitSize, encoding.bomSize); };
 
     if (mode == WindowRequest::NewestMode) {
-        window.begin = startByte(newestWindowStart(units, lineCount, maxChars, align));
+        // The scan examines at most (N + 1) x (maxChars + 1) + 1 positions.
+        const qint64 lines = qMin<qint64>(lineCount, 1000000) + 1;
+        units.reserve(lines * (maxChars + 1) * encoding.unitSize, lines * ExpectedLineBytes * encoding.unitSize);
+        bool linesFit = true;
+        window.begin = startByte(newestWindowStart(units, lineCount, maxChars, align, &linesFit));
         window.end = file.size();
         const QByteArray bytes = units.tailBytes(window.begin);
         QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
         QString text = encoding.codec->toUnicode(bytes.constData(), bytes.size(), &state);
         dropReturns(text, bytes, encoding);
+        if (linesFit && filter.isEmpty() && encoding.unitSize <= 2) {
+            // Every line is one read and every read is shown: the window is
+            // the text itself, its unterminated last line or the empty line
+            // after its final line feed closed by a "\n".
+            if (!text.isEmpty())
+                text.append(QLatin1Char('\n'));
+            window.text = text;
+            return window;
+        }
         // Every line to the end of the file, then the empty line after a final line feed.
+        const bool finalLineFeed = text.endsWith(QLatin1Char('\n'));
         LineReads reads(maxChars, filter, -1);
-        reads.append(text, true);
-        if (text.endsWith(QLatin1Char('\n')))
+        reads.append(std::move(text), true);
+        if (finalLineFeed)
             reads.readPastEnd();
         window.text = reads.window();
         return window;
@@ -165,11 +218,12 @@ Window readWindow(FileBytes &file, const WindowRequest &request)
     if (mode == WindowRequest::PercentMode) {
         // The target byte: P x S formed in double precision, divided by 100, rounded down.
         const qint64 target = qint64(std::floor(request.percent * double(file.size()) / 100.0));
+        units.reserve((maxChars + 2) * qint64(encoding.unitSize), PageSize);
         start = percentWindowStart(units, target / encoding.unitSize, maxChars, align);
     }
     window.begin = startByte(start);
     LineReads reads(maxChars, filter, lineCount);
-    window.end = readForward(file, encoding, window.begin, reads, lineCount);
+    window.end = readForward(file, encoding, window.begin, reads, lineCount, maxChars);
     window.text = reads.window();
     return window;
 }

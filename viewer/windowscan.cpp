@@ -66,17 +66,27 @@ qint64 secondPosition(UnitBlocks &units)
 // Reads at most (lineCount + 1) x (maxChars + 1) units (plus any carriage
 // returns before the line feeds), whatever the size of the file.
 qint64 newestWindowStart(UnitBlocks &units, qint64 lineCount, int maxChars,
-                         const AlignToCharacter &align)
+                         const AlignToCharacter &align, bool *linesFit)
 {
+    *linesFit = true;
     qint64 remaining = lineCount;            // boundaries still to find, less one
     qint64 boundary = units.unitCount();     // the last boundary found
     const qint64 second = secondPosition(units);
     for (;;) {
+        // Without a final line feed the unterminated last line is searched
+        // like any other: the end of the file stands in for its line feed.
         const qint64 cut = boundary - maxChars - 1;
         const qint64 lineFeed = units.lastLineFeed(qMax<qint64>(cut, 1), boundary - 1);
-        if (lineFeed < 0 && cut < 1)
-            return 0;   // short file: position 1 reached without another boundary
+        if (lineFeed < 0 && cut < 1) {
+            // Short file: position 1 reached without another boundary. The
+            // first line, [0, boundary), may still be one unit too long.
+            if (boundary > maxChars)
+                *linesFit = false;
+            return 0;
+        }
         qint64 edge = lineFeed >= 0 ? lineFeed : cut;
+        if (lineFeed < 0)
+            *linesFit = false;
         if (lineFeed >= 0) {
             while (edge > 0 && units.unitAt(edge - 1) == UnitBlocks::CarriageReturn)
                 --edge;

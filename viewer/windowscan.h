@@ -13,8 +13,10 @@ class UnitBlocks;
 // Maps a position to the first character boundary at or after it.
 using AlignToCharacter = std::function<qint64(qint64)>;
 
+// linesFit is set to whether every line from the start found to the end of
+// the file is at most maxChars units long (no cut was needed).
 qint64 newestWindowStart(UnitBlocks &units, qint64 lineCount, int maxChars,
-                         const AlignToCharacter &align);
+                         const AlignToCharacter &align, bool *linesFit);
 
 qint64 percentWindowStart(UnitBlocks &units, qint64 target, int maxChars,
                           const AlignToCharacter &align);
