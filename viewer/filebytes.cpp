@@ -127,7 +127,7 @@ void UnitBlocks::loadFrom(qint64 byte)
     extendBackwards(stretchEnd - firstRead);
 }
 
-uint UnitBlocks::unitAt(qint64 p)
+uint UnitBlocks::unitAtSlow(qint64 p)
 {
     if (p < 0 || p >= units)
         return NoUnit;
@@ -146,7 +146,7 @@ uint UnitBlocks::peekUnit(qint64 p)
     return unitAt(p);
 }
 
-qint64 UnitBlocks::lastLineFeed(qint64 lo, qint64 hi)
+qint64 UnitBlocks::lastLineFeedSlow(qint64 lo, qint64 hi)
 {
     lo = qMax<qint64>(lo, 0);
     hi = qMin(hi, units - 1);

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <cstring>
+
 class FileBytes
 {
 public:
@@ -50,12 +52,27 @@ public:
     // touched), and sizes the first read for the `expected` bytes.
     void reserve(qint64 bytes, qint64 expected);
     // The unit at position p, or NoUnit at or past the end.
-    uint unitAt(qint64 p);
+    uint unitAt(qint64 p)
+    {
+        const qint64 byte = p << unitShift;
+        if (unitSize == 1 && byte >= stretchBegin && byte < stretchEnd)
+            return uchar(*at(byte));   // the usual case, kept inline
+        return unitAtSlow(p);
+    }
     // The same, looked up without moving the stretch when the file's first
     // bytes hold it.
     uint peekUnit(qint64 p);
     // The highest position in [lo, hi] that holds a line feed, or -1.
-    qint64 lastLineFeed(qint64 lo, qint64 hi);
+    qint64 lastLineFeed(qint64 lo, qint64 hi)
+    {
+        if (unitSize == 1 && lo >= stretchBegin && hi < stretchEnd && lo <= hi) {
+            // The usual case, kept inline: one memrchr in the stretch.
+            const char *from = at(lo);
+            const void *hit = memrchr(from, '\n', size_t(hi - lo + 1));
+            return hit ? lo + (static_cast<const char *>(hit) - from) : -1;
+        }
+        return lastLineFeedSlow(lo, hi);
+    }
     // The bytes from fromByte to the end of the file. When the stretch holds
     // them they are not copied: the array is valid until the next call.
     QByteArray tailBytes(qint64 fromByte);
@@ -68,6 +85,8 @@ private:
             loadFrom(byte);
     }
     void loadFrom(qint64 byte);
+    uint unitAtSlow(qint64 p);
+    qint64 lastLineFeedSlow(qint64 lo, qint64 hi);
     void extendBackwards(qint64 byte);
     char *at(qint64 byte) const { return bufferEnd - (stretchEnd - byte); }
     uint decodeUnit(const uchar *at) const;
