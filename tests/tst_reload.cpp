@@ -142,7 +142,10 @@ void TestReload::windowText_data()
     QTest::newRow("newest, short file") << 1 << 5 << QByteArray("a\nb\n") << "a\nb\n\n";
     QTest::newRow("newest, empty") << 1 << 3 << QByteArray() << "";
     QTest::newRow("header, empty") << 0 << 3 << QByteArray() << "\n\n\n";
-    QTest::newRow("newest, CR LF") << 1 << 2 << QByteArray("a\r\nb\r\nc\r\n") << "b\nc\n\n";
+    QTest::newRow("newest, CR LF") << 1 << 2 << QByteArray("a\r\nb\r\nc\r\nd\r\n") << "c\nd\n\n";
+    // The third line feed from the end is at byte 1: the scan has reached the
+    // start, and the window shows the file from its first byte.
+    QTest::newRow("newest, boundary at byte 1") << 1 << 2 << QByteArray("a\nb\nc\n") << "a\nb\nc\n\n";
 }
 
 void TestReload::windowText()
