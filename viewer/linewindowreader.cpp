@@ -160,72 +160,98 @@ struct Window
     qint64 end = 0;
 };
 
-Window readWindow(FileBytes &file, const WindowRequest &request)
+// What one reload reads with, once the file is open.
+struct Reading
+{
+    FileBytes &file;
+    TextEncoding encoding;
+    UnitBlocks &units;
+    AlignToCharacter align;
+    qint64 lineCount;
+    int maxChars;
+    QString filter;   // empty: the extract filter is off
+
+    qint64 startByte(qint64 unit) const
+    {
+        return qMax<qint64>(unit * encoding.unitSize, encoding.bomSize);   // the mark is never shown
+    }
+};
+
+// Newest mode: the scan finds where the window starts; from there every line
+// to the end of the file is read, then the empty line after a final line feed.
+Window readNewest(Reading &r)
 {
     Window window;
-    const int mode = request.startMode;
-    const qint64 lineCount = request.lineCount;
-    if (lineCount < 1 || mode < WindowRequest::HeaderMode || mode > WindowRequest::PercentMode)
+    const int unitSize = r.encoding.unitSize;
+    // The scan examines at most (N + 1) x (maxChars + 1) + 1 positions.
+    const qint64 lines = qMin<qint64>(r.lineCount, 1000000) + 1;
+    r.units.reserve(lines * (r.maxChars + 1) * unitSize, lines * ExpectedLineBytes * unitSize);
+    bool linesFit = true;
+    window.begin = r.startByte(newestWindowStart(r.units, r.lineCount, r.maxChars, r.align, &linesFit));
+    window.end = r.file.size();
+    const QByteArray bytes = r.units.tailBytes(window.begin);
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QString text = r.encoding.codec->toUnicode(bytes.constData(), bytes.size(), &state);
+    dropReturns(text, bytes, r.encoding);
+    if (linesFit && r.filter.isEmpty() && unitSize <= 2) {
+        // Every line is one read and every read is shown: the window is the
+        // text itself, its unterminated last line or the empty line after
+        // its final line feed closed by a "\n".
+        if (!text.isEmpty())
+            text.append(QLatin1Char('\n'));
+        window.text = text;
         return window;
-    // No read returns an unbounded line: the limit is 1 .. 9999 characters.
-    const int maxChars = int(qBound<qint64>(1, request.maxLineChars, 9999));
-    const QString filter = request.extract ? request.highlightText : QString();
-    if (mode == WindowRequest::NewestMode && file.size() <= 0)
-        return window;
+    }
+    const bool finalLineFeed = text.endsWith(QLatin1Char('\n'));
+    LineReads reads(r.maxChars, r.filter, -1);
+    reads.append(std::move(text), true);
+    if (finalLineFeed)
+        reads.readPastEnd();
+    window.text = reads.window();
+    return window;
+}
 
+// Header and percent modes: N reads from the start of the file or of the
+// line that holds the target byte.
+Window readFromStart(Reading &r, int mode, double percent)
+{
+    Window window;
+    qint64 start = 0;
+    if (mode == WindowRequest::PercentMode) {
+        // The target byte: P x S formed in double precision, divided by 100, rounded down.
+        const qint64 target = qint64(std::floor(percent * double(r.file.size()) / 100.0));
+        r.units.reserve((r.maxChars + 2) * qint64(r.encoding.unitSize), PageSize);
+        start = percentWindowStart(r.units, target / r.encoding.unitSize, r.maxChars, r.align);
+    }
+    window.begin = r.startByte(start);
+    LineReads reads(r.maxChars, r.filter, r.lineCount);
+    window.end = readForward(r.file, r.encoding, window.begin, reads, r.lineCount, r.maxChars);
+    window.text = reads.window();
+    return window;
+}
+
+Window readWindow(FileBytes &file, const WindowRequest &request)
+{
+    const int mode = request.startMode;
+    if (request.lineCount < 1 || mode < WindowRequest::HeaderMode || mode > WindowRequest::PercentMode)
+        return Window();
+    if (mode == WindowRequest::NewestMode && file.size() <= 0)
+        return Window();
     // The byte-order mark is looked for once, at the file's start, whatever the mode.
     const bool byName = request.codecName == QLatin1String("SJIS")
                         || request.codecName == QLatin1String("EUC-JP");
     const TextEncoding encoding = TextEncoding::choose(request.codecName,
                                                        byName ? QByteArray() : file.head());
     UnitBlocks units(file, encoding.unitSize, encoding.bigEndian);
-    const AlignToCharacter align = [&](qint64 p) {
-        return encoding.alignToCharacter(file, p, units.unitCount());
-    };
-    auto startByte = [&](qint64 unit) { return qMax<qint64>(unit * encoding.unitSize, encoding.bomSize); };
-
-    if (mode == WindowRequest::NewestMode) {
-        // The scan examines at most (N + 1) x (maxChars + 1) + 1 positions.
-        const qint64 lines = qMin<qint64>(lineCount, 1000000) + 1;
-        units.reserve(lines * (maxChars + 1) * encoding.unitSize, lines * ExpectedLineBytes * encoding.unitSize);
-        bool linesFit = true;
-        window.begin = startByte(newestWindowStart(units, lineCount, maxChars, align, &linesFit));
-        window.end = file.size();
-        const QByteArray bytes = units.tailBytes(window.begin);
-        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-        QString text = encoding.codec->toUnicode(bytes.constData(), bytes.size(), &state);
-        dropReturns(text, bytes, encoding);
-        if (linesFit && filter.isEmpty() && encoding.unitSize <= 2) {
-            // Every line is one read and every read is shown: the window is
-            // the text itself, its unterminated last line or the empty line
-            // after its final line feed closed by a "\n".
-            if (!text.isEmpty())
-                text.append(QLatin1Char('\n'));
-            window.text = text;
-            return window;
-        }
-        // Every line to the end of the file, then the empty line after a final line feed.
-        const bool finalLineFeed = text.endsWith(QLatin1Char('\n'));
-        LineReads reads(maxChars, filter, -1);
-        reads.append(std::move(text), true);
-        if (finalLineFeed)
-            reads.readPastEnd();
-        window.text = reads.window();
-        return window;
-    }
-
-    qint64 start = 0;
-    if (mode == WindowRequest::PercentMode) {
-        // The target byte: P x S formed in double precision, divided by 100, rounded down.
-        const qint64 target = qint64(std::floor(request.percent * double(file.size()) / 100.0));
-        units.reserve((maxChars + 2) * qint64(encoding.unitSize), PageSize);
-        start = percentWindowStart(units, target / encoding.unitSize, maxChars, align);
-    }
-    window.begin = startByte(start);
-    LineReads reads(maxChars, filter, lineCount);
-    window.end = readForward(file, encoding, window.begin, reads, lineCount, maxChars);
-    window.text = reads.window();
-    return window;
+    Reading reading{file, encoding, units,
+                    [&](qint64 p) { return encoding.alignToCharacter(file, p, units.unitCount()); },
+                    request.lineCount,
+                    // No read returns an unbounded line: the limit is 1 .. 9999 characters.
+                    int(qBound<qint64>(1, request.maxLineChars, 9999)),
+                    request.extract ? request.highlightText : QString()};
+    if (mode == WindowRequest::NewestMode)
+        return readNewest(reading);
+    return readFromStart(reading, mode, request.percent);
 }
 
 } // namespace
