@@ -69,6 +69,7 @@ private slots:
     void marksAgreeWithTheFindLoop_data();
     void marksAgreeWithTheFindLoop();
     void marksAgreeWithTheFindLoopOnRandomText();
+    void marksInsideTheFillAgreeWithMarksAfterIt();
     void emptyNeedleMarksNothing();
     void marksLeaveNoUndoHistory();
     void newestModeScrollsToTheEnd();
@@ -139,6 +140,25 @@ void TestViewFill::marksAgreeWithTheFindLoopOnRandomText()
     }
 }
 
+void TestViewFill::marksInsideTheFillAgreeWithMarksAfterIt()
+{
+    // Marking inside the fill's edit block must leave the same document as
+    // filling first and running the find loop afterwards.
+    QRandomGenerator random(7);
+    const QTextCharFormat format = highlightFormat(Qt::yellow, Qt::red);
+    QTextEdit view;
+    for (int round = 0; round < 20; ++round) {
+        const QString text = randomText(random, random.bounded(1, 40));
+        QTextEdit expected;
+        expected.setPlainText(text);
+        markByFindLoop(&expected, QStringLiteral("ab"), format);
+        fillView(&view, text, [&] { markMatches(&view, QStringLiteral("ab"), format); });
+        QCOMPARE(view.toPlainText(), expected.toPlainText());
+        QVERIFY2(formatRuns(view.document()) == formatRuns(expected.document()),
+                 qPrintable(QStringLiteral("round %1").arg(round)));
+    }
+}
+
 void TestViewFill::emptyNeedleMarksNothing()
 {
     QTextEdit view;
@@ -153,8 +173,12 @@ void TestViewFill::marksLeaveNoUndoHistory()
     QTextEdit view;
     view.setReadOnly(true);
     view.document()->setUndoRedoEnabled(false);
-    fillView(&view, QStringLiteral("err err\nok\n"), false);
-    markMatches(&view, QStringLiteral("err"), highlightFormat(Qt::yellow, Qt::red));
+    int marks = 0;
+    fillView(&view, QStringLiteral("err err\nok\n"), [&] {
+        marks = markMatches(&view, QStringLiteral("err"), highlightFormat(Qt::yellow, Qt::red));
+    });
+    QCOMPARE(marks, 2);
+    QCOMPARE(view.toPlainText(), QStringLiteral("err err\nok\n"));
     QCOMPARE(view.document()->availableUndoSteps(), 0);
     QVERIFY(!view.document()->isUndoAvailable());
 }
@@ -167,11 +191,12 @@ void TestViewFill::newestModeScrollsToTheEnd()
     QString text;
     for (int i = 0; i < 200; ++i)
         text += QStringLiteral("line %1\n").arg(i);
-    fillView(&view, text, true);
+    fillView(&view, text, [&] { markMatches(&view, QStringLiteral("line"), highlightFormat(Qt::yellow, Qt::red)); });
+    scrollToEnd(&view);
     QScrollBar *bar = view.verticalScrollBar();
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
-    fillView(&view, text, false);
+    fillView(&view, text, [] {});
     QCOMPARE(bar->value(), 0);
 }
 

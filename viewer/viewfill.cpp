@@ -15,13 +15,19 @@
 #include <QTextEdit>
 #include <QVector>
 
-void fillView(QTextEdit *view, const QString &text, bool scrollToEnd)
+void fillView(QTextEdit *view, const QString &text, const std::function<void()> &mark)
 {
+    QTextCursor batch(view->document());
+    batch.beginEditBlock();
     view->setPlainText(text);
-    if (scrollToEnd) {
-        view->ensureCursorVisible();
-        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-    }
+    mark();
+    batch.endEditBlock();
+}
+
+void scrollToEnd(QTextEdit *view)
+{
+    view->ensureCursorVisible();
+    view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
 }
 
 QTextCharFormat highlightFormat(const QColor &background, const QColor &foreground)
@@ -118,8 +124,9 @@ void MainWindow::reload(bool fromTimer)
     cursor.clearSelection();
     cursor.setCharFormat(viewFormat);
     ui->textEdit->setTextCursor(cursor);
-    fillView(ui->textEdit, result.text, request.startMode == WindowRequest::NewestMode);
-    highlightMatches();
+    fillView(ui->textEdit, result.text, [this] { highlightMatches(); });
+    if (request.startMode == WindowRequest::NewestMode)
+        scrollToEnd(ui->textEdit);
 }
 
 void MainWindow::highlightMatches()

@@ -8,11 +8,18 @@
 #include <QString>
 #include <QTextCharFormat>
 
+#include <functional>
+
 class QTextEdit;
 
-// Replaces the whole text of view with text in one call. In newest mode the end
-// of the text is scrolled into sight.
-void fillView(QTextEdit *view, const QString &text, bool scrollToEnd);
+// Replaces the whole text of view with text in one setPlainText call, then
+// runs mark on it. Both happen in one edit block, so the view lays the
+// document out once, marks included, instead of once for the text and again
+// for the marks.
+void fillView(QTextEdit *view, const QString &text, const std::function<void()> &mark);
+
+// Brings the end of the view's text into sight (newest mode).
+void scrollToEnd(QTextEdit *view);
 
 // The format of a mark: exactly background, foreground, bold weight, a white
 // spell-check underline. Merged, so the view's font and colours stay elsewhere.
