@@ -143,6 +143,16 @@ void FaultPaths::permissionTakenAwayAndGivenBack()
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        // A sanitizer build reads its leak suppressions as "nobody" too.
+        QStringList lsan = env.value(QStringLiteral("LSAN_OPTIONS")).split(QLatin1Char(':'));
+        for (QString &option : lsan) {
+            if (!option.startsWith(QLatin1String("suppressions=")))
+                continue;
+            const QString copy = home.filePath(QStringLiteral("lsan.supp"));
+            QVERIFY(QFile::copy(option.mid(13), copy));
+            option = QStringLiteral("suppressions=") + copy;
+        }
+        env.insert(QStringLiteral("LSAN_OPTIONS"), lsan.join(QLatin1Char(':')));
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
         child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
