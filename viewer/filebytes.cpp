@@ -76,6 +76,7 @@ uint UnitBlocks::decodeUnit(const uchar *at) const
 
 void UnitBlocks::reserve(qint64 bytes, qint64 expected)
 {
+    scanBytes = bytes;
     firstRead = qBound(PageSize, (expected + PageSize - 1) / PageSize * PageSize, LargestRead);
     // Room for the expected bytes and the page around them, never more than
     // the bound; a scan that needs more grows the buffer.
@@ -87,17 +88,34 @@ void UnitBlocks::reserve(qint64 bytes, qint64 expected)
 }
 
 // Reads the bytes before the stretch back to byte (at least nextSize of
-// them, from an aligned offset) in front of it, moving the stretch into a
-// buffer twice as large when it does not fit.
+// them, from an aligned offset, but not past the scan's bound unless byte
+// lies there) in front of it. When they do not fit, the buffer grows in
+// place where the allocator can extend it (realloc), else it moves once, and
+// the stretch moves to its new end. It doubles, but not past the bound while
+// the stretch fits in it. Growing in place, a reload leaves no trail of
+// smaller freed buffers whose pages the allocator would hand back to the
+// system and then take anew, faulting them in again, on every reload.
 void UnitBlocks::extendBackwards(qint64 byte)
 {
-    const qint64 begin = qMax<qint64>(0, qMin(byte, stretchBegin - nextSize) / PageSize * PageSize);
+    // The lowest byte the scan reaches when it stays within its bound (a
+    // page below it for the look at the unit before a line feed). Past it
+    // (carriage returns before the line feeds) reads and growth double again.
+    const qint64 lowest = scanTop - scanBytes - PageSize;
+    qint64 begin = qMin(byte, stretchBegin - nextSize);
+    if (scanBytes > 0 && byte >= lowest)
+        begin = qMax(begin, lowest);
+    begin = qMax<qint64>(0, begin / PageSize * PageSize);
     const qint64 held = stretchEnd - stretchBegin;
     const qint64 size = stretchBegin - begin;
     if (held + size > buffer.size()) {
-        QByteArray larger(int(qMax(2 * qint64(buffer.size()), held + size)), Qt::Uninitialized);
-        memcpy(larger.data() + larger.size() - held, buffer.constData() + buffer.size() - held, size_t(held));
-        buffer = larger;
+        const qint64 oldSize = buffer.size();
+        const qint64 bound = scanTop - lowest + PageSize;   // aligned at both ends
+        qint64 newSize = qMax(2 * oldSize, held + size);
+        if (scanBytes > 0 && held + size <= bound)
+            newSize = qMin(newSize, bound);
+        buffer.reserve(int(newSize));   // exactly: resize alone would round the capacity up
+        buffer.resize(int(newSize));
+        memmove(buffer.data() + newSize - held, buffer.constData() + oldSize - held, size_t(held));
         bufferEnd = buffer.data() + buffer.size();
     }
     char *into = at(stretchBegin) - size;
@@ -123,6 +141,7 @@ void UnitBlocks::loadFrom(qint64 byte)
     const qint64 limit = units * unitSize;
     stretchEnd = qMin(limit, (byte / PageSize + 1) * PageSize);
     stretchBegin = stretchEnd;
+    scanTop = stretchEnd;
     nextSize = firstRead;
     extendBackwards(stretchEnd - firstRead);
 }

@@ -47,9 +47,9 @@ public:
     UnitBlocks(FileBytes &file, int unitSize, bool bigEndian);
 
     qint64 unitCount() const { return units; }
-    // Makes room for a stretch of up to `bytes` at once, so that a scan that
-    // stays within them never moves it (memory it does not reach is never
-    // touched), and sizes the first read for the `expected` bytes.
+    // Takes `bytes` as the scan's bound below the position it starts at
+    // (reads and the buffer stop there unless the scan goes on past it) and
+    // sizes the first read, and the buffer for it, for the `expected` bytes.
     void reserve(qint64 bytes, qint64 expected);
     // The unit at position p, or NoUnit at or past the end.
     uint unitAt(qint64 p)
@@ -100,6 +100,8 @@ private:
     char *bufferEnd = nullptr;
     qint64 stretchBegin = 0;    // byte offsets of the stretch
     qint64 stretchEnd = 0;
+    qint64 scanBytes = 0;       // the scan's bound in bytes, 0 when none is known
+    qint64 scanTop = 0;         // where the stretch began, the scan's starting end
     qint64 firstRead;           // size of a stretch's first read
     qint64 nextSize;            // size of the next backward read
 };
