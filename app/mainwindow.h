@@ -85,7 +85,6 @@ private:
     // commands/
     void syncCodecActions();
     void syncExtractAction();
-    void viewDroppedFile(const QString &path);
     // settings/settings.cpp
     void readSettings();
     void writeSettings();

@@ -1,7 +1,6 @@
 // MainWindow: on_actionOpen_triggered, on_pushButton_3_clicked,
 // on_action_8_triggered, on_action_3_triggered, syncExtractAction,
-// on_action_X_triggered, on_actionQt4_triggered, on_action_6_triggered,
-// viewDroppedFile.
+// on_action_X_triggered, on_actionQt4_triggered, on_action_6_triggered.
 
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
@@ -14,22 +13,10 @@
 
 void MainWindow::on_actionOpen_triggered()
 {
+    // A cancelled dialog gives an empty path and changes nothing.
     const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), QString());
-    if (path.isEmpty())
-        return;
-    filePath = path;
-    setWindowFilePath(filePath);
-    refresh();
-}
-
-void MainWindow::viewDroppedFile(const QString &path)
-{
-    // A file dropped onto the window opens as if chosen in the open dialog.
-    if (path.isEmpty())
-        return;
-    filePath = path;
-    setWindowFilePath(filePath);
-    refresh();
+    if (!path.isEmpty())
+        openFile(path);
 }
 
 void MainWindow::on_pushButton_3_clicked()
