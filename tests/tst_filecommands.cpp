@@ -39,6 +39,8 @@ private slots:
     void init();
     void cleanup();
 
+    void openFileContract_data();
+    void openFileContract();
     void openDialogCancelKeepsEverything();
     void openDialogAcceptViewsFile();
     void drop_data();
@@ -89,6 +91,38 @@ void TestFileCommands::cleanup()
     window.reset();
     QVERIFY2(driver->stuck().isEmpty(), qPrintable(driver->stuck().join(QLatin1String(", "))));
     driver.reset();
+}
+
+void TestFileCommands::openFileContract_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("empty path changes nothing") << true;
+    QTest::newRow("a path is viewed") << false;
+}
+
+void TestFileCommands::openFileContract()
+{
+    QFETCH(bool, empty);
+    window->openFile(firstPath);
+    const QString text = controls->text();
+    const QString title = window->windowTitle();
+    FileAccessWatch first(firstPath);
+    FileAccessWatch second(secondPath);
+    window->openFile(empty ? QString() : secondPath);
+    QCOMPARE(window->windowFilePath(), empty ? firstPath : secondPath);
+    if (empty) {
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(controls->text(), text);
+        QCOMPARE(first.takeOpens(), 0);
+    } else {
+        QVERIFY(window->windowTitle().startsWith(QLatin1String("second.log")));
+        QVERIFY(controls->text().startsWith(QLatin1String("second file\n")));
+        QCOMPARE(second.takeOpens(), 1);
+    }
+    // A refresh reads the file the window shows.
+    QTest::mouseClick(controls->update, Qt::LeftButton);
+    QCOMPARE((empty ? first : second).takeOpens(), 1);
+    QCOMPARE((empty ? second : first).takeOpens(), 0);
 }
 
 void TestFileCommands::openDialogCancelKeepsEverything()
