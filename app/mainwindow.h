@@ -5,6 +5,7 @@
 // by job; this header is the map:
 //   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
 //   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
+//   app/readwarnings.cpp            showReadWarning
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
 //   commands/appearancecommands.cpp font and colour slots
@@ -81,6 +82,7 @@ private:
     void reload(bool fromTimer);
     void refresh();
     void highlightMatches();
+    // app/readwarnings.cpp
     void showReadWarning(const QString &errorString, bool fromTimer);
     // commands/
     void syncCodecActions();
