@@ -1,8 +1,8 @@
 # --- faults: following real logs under rotation, truncation and bad files ---
 
-# The window, probe, warning watcher and writer thread the fault suites share.
+# The window, probe and writer thread the fault suites share.
 add_library(faultharness STATIC faultharness.h faultharness.cpp)
-target_link_libraries(faultharness PUBLIC tailpeekcore Qt5::Test)
+target_link_libraries(faultharness PUBLIC tailpeektestkit tailpeekcore Qt5::Test)
 tailpeek_warnings(faultharness)
 
 function(tailpeek_add_fault_test name)

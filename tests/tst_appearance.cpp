@@ -72,7 +72,7 @@ private:
     QString path;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controls> controls;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
     std::unique_ptr<FileAccessWatch> watch;
 };
 
@@ -88,8 +88,8 @@ void TestAppearance::initTestCase()
 void TestAppearance::init()
 {
     harness::clearSettings();
-    QVERIFY(harness::writeFile(path, content));
-    driver.reset(new harness::ModalDriver);
+    QVERIFY(testkit::writeFile(path, content));
+    driver.reset(new testkit::ModalDriver);
     window.reset(new MainWindow);
     controls.reset(new Controls(window.get()));
     QVERIFY(controls->complete());

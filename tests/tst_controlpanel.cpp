@@ -81,7 +81,7 @@ void TestControlPanel::initTestCase()
 void TestControlPanel::init()
 {
     harness::clearSettings();
-    QVERIFY(harness::writeFile(logPath, sixLines));
+    QVERIFY(testkit::writeFile(logPath, sixLines));
     watch.reset(new FileAccessWatch(logPath));
     QVERIFY(watch->isValid());
     openWindow();
@@ -117,7 +117,7 @@ void TestControlPanel::reachState(int mode, double percent, int frequency)
 
 bool TestControlPanel::followsGrowth(const QByteArray &line)
 {
-    if (!harness::appendFile(logPath, line + '\n'))
+    if (!testkit::appendFile(logPath, line + '\n'))
         return false;
     const QString text = QString::fromLatin1(line);
     return QTest::qWaitFor([&] { return controls->text().contains(text); }, 3000);
@@ -216,7 +216,7 @@ void TestControlPanel::cascade()
 
     // The timer runs exactly when the frequency box is on an interval entry
     // (only 0.5 s and 1 s occur here): a running one reads the grown file.
-    QVERIFY(harness::appendFile(logPath, "grown\n"));
+    QVERIFY(testkit::appendFile(logPath, "grown\n"));
     watch->take();
     int accesses = 0;
     const bool read = QTest::qWaitFor([&] { return (accesses += watch->take().accesses) > 0; },
@@ -311,7 +311,7 @@ void TestControlPanel::timerFollowsGrowingFile()
     QByteArray many;
     for (int i = 7; i <= 120; ++i)
         many += "line " + QByteArray::number(i) + '\n';
-    QVERIFY(harness::appendFile(logPath, many));
+    QVERIFY(testkit::appendFile(logPath, many));
     QTest::mouseClick(controls->track, Qt::LeftButton);
     for (int i = 121; i <= 124; ++i) {
         const QByteArray line = "line " + QByteArray::number(i);
@@ -353,7 +353,7 @@ void TestControlPanel::timerSkipsSameSizeRewriteButUpdateReads()
     QTest::mouseClick(controls->track, Qt::LeftButton);
     QByteArray same = sixLines;
     same.replace("line 3", "LINE 3");
-    QVERIFY(harness::writeFile(logPath, same));
+    QVERIFY(testkit::writeFile(logPath, same));
     QTest::qWait(1300);
     QVERIFY(controls->text().contains(QLatin1String("line 3")));
     QTest::mouseClick(controls->update, Qt::LeftButton);
@@ -363,7 +363,7 @@ void TestControlPanel::timerSkipsSameSizeRewriteButUpdateReads()
 void TestControlPanel::timerRereadsShrunkenFile()
 {
     QTest::mouseClick(controls->track, Qt::LeftButton);
-    QVERIFY(harness::writeFile(logPath, "short 1\nshort 2\n"));
+    QVERIFY(testkit::writeFile(logPath, "short 1\nshort 2\n"));
     QTRY_VERIFY_WITH_TIMEOUT(controls->text().contains(QLatin1String("short 2")), 3000);
     QVERIFY(!controls->text().contains(QLatin1String("line")));
     // It keeps following after the shrink.
@@ -372,7 +372,7 @@ void TestControlPanel::timerRereadsShrunkenFile()
 
 void TestControlPanel::timerGoesOnWhileDialogIsOpen()
 {
-    harness::ModalDriver driver;
+    testkit::ModalDriver driver;
     QTest::mouseClick(controls->track, Qt::LeftButton);
     bool followed = false;
     driver.onNextModal([&](QWidget *modal) {

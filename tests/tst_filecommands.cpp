@@ -60,7 +60,7 @@ private:
     QString secondPath;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controls> controls;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
 };
 
 void TestFileCommands::initTestCase()
@@ -75,9 +75,9 @@ void TestFileCommands::initTestCase()
 void TestFileCommands::init()
 {
     harness::clearSettings();
-    QVERIFY(harness::writeFile(firstPath, "alpha 1\nbeta 2\nalpha 3\n"));
-    QVERIFY(harness::writeFile(secondPath, "second file\n"));
-    driver.reset(new harness::ModalDriver);
+    QVERIFY(testkit::writeFile(firstPath, "alpha 1\nbeta 2\nalpha 3\n"));
+    QVERIFY(testkit::writeFile(secondPath, "second file\n"));
+    driver.reset(new testkit::ModalDriver);
     window.reset(new MainWindow);
     controls.reset(new Controls(window.get()));
     QVERIFY(controls->complete());
@@ -280,7 +280,7 @@ void TestFileCommands::dockShownAgain()
 
 void TestFileCommands::limitDialog()
 {
-    QVERIFY(harness::writeFile(firstPath, "abcdefghij\n"));
+    QVERIFY(testkit::writeFile(firstPath, "abcdefghij\n"));
     controls->startMode->setCurrentIndex(0);
     controls->lineCount->setValue(3);
     window->openFile(firstPath);
