@@ -86,7 +86,7 @@ void FaultPaths::deletedForGood()
     QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
     QTest::qWait(1500);
     QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
-    QCOMPARE(session.text(), shown);
+    QCOMPARE(session.text(), QString());   // asked for, the deleted file shows no lines
     FAULT_CHECK_RESPONSIVE(session);
 }
 
