@@ -54,18 +54,19 @@ private:
     // Runs one step; false (with why) when an invariant broke.
     bool step(Op op, QString *why);
     bool present() const { return QFile::exists(log); }
-    // New numbered content; sameSize keeps the byte count of the current one.
+    // New numbered content of another size, or of the same size as the current.
     QByteArray freshContent(bool sameSize);
     bool showsContent(QString *why);
     bool warnsOnce(int before, QString *why);
-    void triggerLater(const char *action, int dialogMs);
+    // Triggers action; the dialog it opens is cancelled after dialogMs.
+    void openDialogFor(const char *action, int dialogMs);
 
     QTemporaryDir dir;
     QString log;
     ViewSession *session = nullptr;
     QRandomGenerator random;
     QByteArray content;
-    int generation = 10;
+    int generation = 10;           // numbers the contents written
     int expected = 0;              // warnings that should have come so far
     bool refreshedMissing = false; // the user pressed 更新 since the file went away
     int mostOpen = 0;              // most warnings open at once
@@ -150,10 +151,9 @@ bool FaultWarnings::step(Op op, QString *why)
         content.truncate(content.indexOf('\n', content.size() / 2 - 1) + 1);
         truncateFile(log, content.size());
         return showsContent(why);
-    case Grow:
+    case Grow: {
         if (!was)
             return true;
-    {
         const QByteArray more = numberedLines(qPrintable(QStringLiteral("g%1").arg(++generation)), 1, 2);
         content += more;
         appendFile(log, more);
@@ -182,7 +182,7 @@ bool FaultWarnings::step(Op op, QString *why)
                 return true;
             session->dialogs.closeWarningsAfter(longHoldMs);
             session->dialogs.onNextModal([this](QWidget *box) {
-                QTimer::singleShot(100, box, [this] { triggerLater("action_4", 300); });
+                QTimer::singleShot(100, box, [this] { openDialogFor("action_4", 300); });
             });
             refreshedMissing = true;
             const bool warned = warnsOnce(before, why);
@@ -190,11 +190,7 @@ bool FaultWarnings::step(Op op, QString *why)
             return warned;
         }
         // The input dialog (no refresh of its own) or a colour dialog (refreshes).
-        const char *action = kind == 0 ? "action_6" : "action_4";
-        session->dialogs.onNextModal([this](QWidget *modal) {
-            QTimer::singleShot(1200, modal, [modal] { static_cast<QDialog *>(modal)->reject(); });
-        });
-        session->window()->findChild<QAction *>(QLatin1String(action))->trigger();
+        openDialogFor(kind == 0 ? "action_6" : "action_4", 1200);
         if (!session->dialogs.acted())
             return (*why = "the dialog never opened", false);
         expected += was ? 1 : 0;
@@ -211,7 +207,7 @@ bool FaultWarnings::step(Op op, QString *why)
     return true;
 }
 
-void FaultWarnings::triggerLater(const char *action, int dialogMs)
+void FaultWarnings::openDialogFor(const char *action, int dialogMs)
 {
     session->dialogs.onNextModal([dialogMs](QWidget *modal) {
         QTimer::singleShot(dialogMs, modal, [modal] { static_cast<QDialog *>(modal)->reject(); });
@@ -221,11 +217,14 @@ void FaultWarnings::triggerLater(const char *action, int dialogMs)
 
 QByteArray FaultWarnings::freshContent(bool sameSize)
 {
-    // Two-digit generations: the same line count gives the same size.
-    generation = generation >= 99 ? 10 : generation + 1;
+    if (sameSize) {   // every line changed, not the byte count: "g" <-> "G"
+        for (char &c : content)
+            c = c == 'g' ? 'G' : c == 'G' ? 'g' : c;
+        return content;
+    }
     const int now = content.count('\n');
-    const int lines = sameSize ? now : 3 + (now - 2 + random.bounded(7)) % 8;
-    content = numberedLines(qPrintable(QStringLiteral("g%1").arg(generation)), 1, lines);
+    const int lines = 3 + (now - 2 + random.bounded(7)) % 8;   // 3 .. 10, not now
+    content = numberedLines(qPrintable(QStringLiteral("g%1").arg(++generation)), 1, lines);
     return content;
 }
 
