@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QRandomGenerator>
@@ -58,8 +59,9 @@ private:
     QByteArray freshContent(bool sameSize);
     bool showsContent(QString *why);
     bool warnsOnce(int before, QString *why);
-    // Triggers action; the dialog it opens is cancelled after dialogMs.
-    void openDialogFor(const char *action, int dialogMs);
+    // Triggers action; the dialog it opens is cancelled once until() holds
+    // and it is on top again, at least 300 ms after it opened.
+    void openDialogFor(const char *action, std::function<bool()> until);
 
     QTemporaryDir dir;
     QString log;
@@ -182,15 +184,18 @@ bool FaultWarnings::step(Op op, QString *why)
                 return true;
             session->dialogs.closeWarningsAfter(longHoldMs);
             session->dialogs.onNextModal([this](QWidget *box) {
-                QTimer::singleShot(100, box, [this] { openDialogFor("action_4", 300); });
+                QTimer::singleShot(100, box, [this] { openDialogFor("action_4", [] { return true; }); });
             });
             refreshedMissing = true;
             const bool warned = warnsOnce(before, why);
             session->dialogs.closeWarningsAfter(shortHoldMs);
             return warned;
         }
-        // The input dialog (no refresh of its own) or a colour dialog (refreshes).
-        openDialogFor(kind == 0 ? "action_6" : "action_4", 1200);
+        // The input dialog (no refresh of its own) or a colour dialog (refreshes),
+        // open until the timer's warning has come and gone.
+        openDialogFor(kind == 0 ? "action_6" : "action_4", [this, was, before] {
+            return !was || (session->dialogs.warningCount() > before && !session->dialogs.warningsOpen());
+        });
         if (!session->dialogs.acted())
             return (*why = "the dialog never opened", false);
         expected += was ? 1 : 0;
@@ -207,10 +212,15 @@ bool FaultWarnings::step(Op op, QString *why)
     return true;
 }
 
-void FaultWarnings::openDialogFor(const char *action, int dialogMs)
+void FaultWarnings::openDialogFor(const char *action, std::function<bool()> until)
 {
-    session->dialogs.onNextModal([dialogMs](QWidget *modal) {
-        QTimer::singleShot(dialogMs, modal, [modal] { static_cast<QDialog *>(modal)->reject(); });
+    session->dialogs.onNextModal([until](QWidget *modal) {
+        auto *poll = new QTimer(modal);   // runs in the dialog's loop and those above it
+        connect(poll, &QTimer::timeout, modal, [modal, until] {
+            if (until() && QApplication::activeModalWidget() == modal)
+                static_cast<QDialog *>(modal)->reject();
+        });
+        poll->start(300);
     });
     session->window()->findChild<QAction *>(QLatin1String(action))->trigger();
 }
