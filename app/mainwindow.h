@@ -4,8 +4,8 @@
 // The one window of the program. Its implementation is spread over the folders
 // by job; this header is the map:
 //   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
-//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
 //   app/readwarnings.cpp            showReadWarning
+//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
 //   commands/appearancecommands.cpp font and colour slots
@@ -95,7 +95,7 @@ private:
     QString filePath;              // the viewed file; empty means none
     QString codecName;             // "", "SJIS", "UTF-8" or "EUC-JP" (others read as "")
     QTimer reloadTimer;            // drives reloadFile(); run by the frequency box
-    qint64 lastFileSize;           // size seen by the last read that opened the file; -1 after a failed one
+    qint64 lastFileSize;           // size seen by the last read that opened the file (-1: none since one failed)
     QColor highlightBackground;    // background of a marked match
     QColor highlightForeground;    // text colour of a marked match
     qint64 maxLineChars;           // characters read per line at most
