@@ -22,10 +22,7 @@ MainWindow::MainWindow(QWidget *parent)
     readSettings();
     connect(&reloadTimer, &QTimer::timeout, this, &MainWindow::reloadFile);
     // A file dropped onto the window opens as if chosen in the open dialog.
-    installFileDropFilter(this, ui->textEdit, [this](const QString &path) {
-        if (!path.isEmpty())
-            openFile(path);
-    });
+    installFileDropFilter(this, ui->textEdit, [this](const QString &path) { openFile(path); });
 }
 
 MainWindow::~MainWindow()
@@ -36,9 +33,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::openFile(const QString &path)
 {
-    filePath = path;
-    if (filePath.isEmpty())
+    if (path.isEmpty())
         return;
+    filePath = path;
     setWindowFilePath(filePath);
     refresh();
 }

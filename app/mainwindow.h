@@ -4,6 +4,7 @@
 // The one window of the program. Its implementation is spread over the folders
 // by job; this header is the map:
 //   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
+//   app/readwarnings.cpp            showReadWarning
 //   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
@@ -81,6 +82,7 @@ private:
     void reload(bool fromTimer);
     void refresh();
     void highlightMatches();
+    // app/readwarnings.cpp
     void showReadWarning(const QString &errorString, bool fromTimer);
     // commands/
     void syncCodecActions();
@@ -93,7 +95,7 @@ private:
     QString filePath;              // the viewed file; empty means none
     QString codecName;             // "", "SJIS", "UTF-8" or "EUC-JP" (others read as "")
     QTimer reloadTimer;            // drives reloadFile(); run by the frequency box
-    qint64 lastFileSize;           // size seen by the last read that opened the file
+    qint64 lastFileSize;           // size seen by the last read that opened the file (-1: none since one failed)
     QColor highlightBackground;    // background of a marked match
     QColor highlightForeground;    // text colour of a marked match
     qint64 maxLineChars;           // characters read per line at most
@@ -104,8 +106,9 @@ private:
     // and turns into a mark's format when the user clicks behind a mark.
     QTextCharFormat viewFormat;
 
-    // Warnings of failed reloads: while one is open, timer reloads wait; after a
-    // timer reload has warned, further timer failures stay quiet until a read works.
+    // Warnings of failed reloads: at most one is open, and while it is, timer
+    // reloads wait; after a warning, further timer failures stay quiet until a
+    // read works.
     bool readWarningOpen = false;
     bool timerFailureWarned = false;
 };

@@ -10,14 +10,40 @@
 
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QPalette>
+
+namespace {
+
+// Whether the dialog's choice is what the view already draws: the family that
+// stands in for a missing one, and the attributes the dialog lets one change.
+bool drawnAlready(const QFont &chosen, const QFont &current)
+{
+    const QFontInfo drawn(current);
+    return chosen.family() == drawn.family() && chosen.pointSizeF() == current.pointSizeF()
+           && chosen.weight() == current.weight() && chosen.italic() == current.italic()
+           && chosen.underline() == current.underline()
+           && chosen.strikeOut() == current.strikeOut();
+}
+
+} // namespace
 
 void MainWindow::on_actionFont_triggered()
 {
+    // The stored family may not exist here (the default "ＭＳ ゴシック" is a
+    // Windows font, drawn through a substitute): the dialog would select the
+    // first family of its list. It starts on the family that is drawn instead.
+    const QFont current = ui->textEdit->font();
+    QFont shown = current;
+    shown.setFamily(QFontInfo(current).family());
     bool accepted = false;
-    const QFont font = QFontDialog::getFont(&accepted, ui->textEdit->font(), this);
-    if (accepted)
-        ui->textEdit->setFont(font);
+    QFont font = QFontDialog::getFont(&accepted, shown, this);
+    if (!accepted || drawnAlready(font, current))
+        return;
+    // Only the size or style changed: keep the family as the user stored it.
+    if (font.family() == shown.family())
+        font.setFamily(current.family());
+    ui->textEdit->setFont(font);
 }
 
 void MainWindow::on_action_triggered()

@@ -10,6 +10,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <iterator>
+
 namespace {
 
 // Timer interval of each entry of the frequency box; entry 0 means off.
@@ -32,7 +34,7 @@ void MainWindow::on_pushButton_2_clicked()
 void MainWindow::on_comboBox_3_currentIndexChanged(int index)
 {
     const auto entry = static_cast<unsigned>(index);   // -1 while the box is empty
-    if (entry > 6)
+    if (entry >= std::size(reloadIntervalsMs))
         return;
     if (entry == 0)
         reloadTimer.stop();

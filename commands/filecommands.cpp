@@ -13,10 +13,8 @@
 
 void MainWindow::on_actionOpen_triggered()
 {
-    // A cancelled dialog gives an empty path and changes nothing.
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), QString());
-    if (!path.isEmpty())
-        openFile(path);
+    // A cancelled dialog gives an empty path, which openFile ignores.
+    openFile(QFileDialog::getOpenFileName(this, QString(), QString(), QString()));
 }
 
 void MainWindow::on_pushButton_3_clicked()

@@ -2,9 +2,12 @@
 #define FAULTHARNESS_H
 
 // Shared pieces of the fault suites: a real MainWindow following a file, a
-// probe that proves the event loop keeps turning, a watcher that counts and
-// closes the read warnings, and a writer thread that changes the file while
-// the window follows it.
+// probe that proves the event loop keeps turning, and a writer thread that
+// changes the file while the window follows it. The files and the dialogs are
+// the shared test kit's (testfiles.h, modaldriver.h).
+
+#include "modaldriver.h"
+#include "testfiles.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -50,35 +53,6 @@ private:
     int count = 0;
 };
 
-struct Warning
-{
-    QString title;
-    QString text;
-    qint64 shownAtMs;
-};
-
-// Finds every message box the window opens, records its title and text, and
-// closes it after holdMs (as a user would press OK).
-class WarningWatcher : public QObject
-{
-public:
-    explicit WarningWatcher(int holdMs = 300);
-    const QList<Warning> &warnings() const { return seen; }
-    int count() const { return seen.size(); }
-    bool open() const { return current != nullptr; }
-    void setHoldMs(int ms) { hold = ms; }
-    QString describe() const;
-
-private:
-    void poll();
-    QTimer timer;
-    QElapsedTimer clock;
-    QList<Warning> seen;
-    QObject *current = nullptr;
-    qint64 currentSince = 0;
-    int hold;
-};
-
 // What the window is set to before the file is opened.
 struct ViewSetup
 {
@@ -93,7 +67,8 @@ struct ViewSetup
 };
 
 // A real MainWindow, shown on the offscreen platform, with its settings
-// prepared in the (temporary) settings folder, a probe and a watcher.
+// prepared in the (temporary) settings folder, a probe, and a modal driver
+// that presses OK on each read warning after warningHoldMs.
 class ViewSession
 {
 public:
@@ -113,7 +88,7 @@ public:
     const QStringList &history() const { return shown; }
 
     LivenessProbe probe;
-    WarningWatcher warnings;
+    testkit::ModalDriver dialogs;
 
 private:
     std::unique_ptr<MainWindow> win;
@@ -139,22 +114,11 @@ private:
     std::thread worker;
 };
 
-// Plain POSIX file changes, usable from any thread. Each opens, acts, closes.
-void writeFile(const QString &path, const QByteArray &bytes);
-void appendFile(const QString &path, const QByteArray &bytes);
-void truncateFile(const QString &path, qint64 size);
-QByteArray readFile(const QString &path);
-void removePath(const QString &path);
-void renamePath(const QString &from, const QString &to);
-
 // The newest-mode window of an LF text whose lines are all shorter than the
 // per-line limit and hold no carriage return: the last N + 1 pieces between
 // line feeds (the piece after the final line feed included, empty or not),
 // each followed by a line feed; nothing for an empty file.
 QString newestWindow(const QByteArray &utf8, int lineCount);
-// Numbered ASCII lines "<prefix> <i>\n" for i in [first, last].
-QByteArray numberedLines(const char *prefix, int first, int last);
-
 // The lines of a view text (the text ends with a line feed).
 QStringList viewLines(const QString &text);
 

@@ -1,8 +1,8 @@
 # --- faults: following real logs under rotation, truncation and bad files ---
 
-# The window, probe, warning watcher and writer thread the fault suites share.
+# The window, probe and writer thread the fault suites share.
 add_library(faultharness STATIC faultharness.h faultharness.cpp)
-target_link_libraries(faultharness PUBLIC tailpeekcore Qt5::Test)
+target_link_libraries(faultharness PUBLIC tailpeektestkit tailpeekcore Qt5::Test)
 tailpeek_warnings(faultharness)
 
 function(tailpeek_add_fault_test name)
@@ -15,6 +15,7 @@ tailpeek_add_fault_test(tst_faultpaths tst_faultpaths.cpp)
 tailpeek_add_fault_test(tst_faultcontent tst_faultcontent.cpp)
 tailpeek_add_fault_test(tst_faulthuge tst_faulthuge.cpp)
 tailpeek_add_fault_test(tst_faultreadonly tst_faultreadonly.cpp)
+tailpeek_add_fault_test(tst_faultwarnings tst_faultwarnings.cpp)
 
 # The real program under Xvfb: a Japanese path with spaces on the command line.
 add_executable(x11probe x11probe.cpp)

@@ -6,6 +6,7 @@
 
 #include "fileaccesswatch.h"
 #include "mainwindow.h"
+#include "platformfonts.h"
 #include "windowharness.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -53,6 +55,7 @@ private slots:
     void cancelled_data();
     void cancelled();
     void fontAccepted();
+    void fontAcceptedUnchangedKeepsStoredFamily();
     void backgroundAccepted();
     void textColourAccepted();
     void highlightColoursAccepted_data();
@@ -69,7 +72,7 @@ private:
     QString path;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controls> controls;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
     std::unique_ptr<FileAccessWatch> watch;
 };
 
@@ -78,14 +81,15 @@ void TestAppearance::initTestCase()
     QVERIFY(settingsDir.isValid());
     QVERIFY(filesDir.isValid());
     harness::prepareApplication(settingsDir.path());
+    registerJapaneseFontSubstitutes();   // as main() does
     path = filesDir.filePath(QStringLiteral("look.log"));
 }
 
 void TestAppearance::init()
 {
     harness::clearSettings();
-    QVERIFY(harness::writeFile(path, content));
-    driver.reset(new harness::ModalDriver);
+    QVERIFY(testkit::writeFile(path, content));
+    driver.reset(new testkit::ModalDriver);
     window.reset(new MainWindow);
     controls.reset(new Controls(window.get()));
     QVERIFY(controls->complete());
@@ -203,6 +207,33 @@ void TestAppearance::fontAccepted()
     QCOMPARE(watch->takeOpens(), 0);   // shows at once, without a read
     QCOMPARE(controls->text(), QString::fromLatin1(content));
     QCOMPARE(harness::charsWithBackground(controls->view, yellow), markedChars);
+}
+
+void TestAppearance::fontAcceptedUnchangedKeepsStoredFamily()
+{
+    // A fresh store: the family "ＭＳ ゴシック", which this system draws
+    // through a substitute.
+    const QFont stored = controls->view->font();
+    QCOMPARE(stored.family(), QStringLiteral("ＭＳ ゴシック"));
+    const QString drawn = QFontInfo(stored).family();
+    QVERIFY(QFontDatabase().families().contains(drawn));
+    QString shown;
+    driver->onNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFontDialog *>(modal);
+        QVERIFY(dialog);
+        shown = dialog->currentFont().family();
+        dialog->accept();
+    });
+    controls->action("actionFont")->trigger();
+    QVERIFY(driver->acted());
+    QCOMPARE(shown, drawn);
+    QCOMPARE(controls->view->font(), stored);
+    QCOMPARE(QFontInfo(controls->view->font()).family(), drawn);
+    controls.reset();
+    window.reset();
+    QCOMPARE(QSettings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"))
+                 .value(QStringLiteral("fontfamily")).toString(),
+             QStringLiteral("ＭＳ ゴシック"));
 }
 
 void TestAppearance::chooseColour(const char *action, const QColor &colour)

@@ -106,7 +106,7 @@ void TestCodecCommands::choice()
     QSettings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"))
         .setValue(QStringLiteral("codec"), storedCodec);
     const QString path = filesDir.filePath(QStringLiteral("codec.txt"));
-    QVERIFY(harness::writeFile(path, testWord(codecAfter.toLatin1())));
+    QVERIFY(testkit::writeFile(path, testWord(codecAfter.toLatin1())));
     FileAccessWatch watch(path);
     QVERIFY(watch.isValid());
 
@@ -133,7 +133,7 @@ void TestCodecCommands::unknownStoredCodecReadsAsUnicode()
         .setValue(QStringLiteral("codec"), QStringLiteral("utf-8"));
     const QString path = filesDir.filePath(QStringLiteral("utf16.txt"));
     // UTF-16 with a byte-order mark: read right only when Unicode is detected.
-    QVERIFY(harness::writeFile(path, testWord("")));
+    QVERIFY(testkit::writeFile(path, testWord("")));
     {
         MainWindow window;
         Controls controls(&window);

@@ -27,11 +27,34 @@ using harness::Controls;
 namespace {
 
 enum Action { PickMode, PressTrack, SetPercent, SetLineCount, PickFrequency, PickStep, PressUpdate };
+enum Mode { Header, Newest, Percent };                        // start-mode entries
+enum Frequency { Off, HalfSecond, OneSecond, FiveSeconds };   // frequency entries
+
+// What the dock shows: start mode, percent position, frequency.
+struct PanelState
+{
+    Mode mode;
+    double percent;
+    Frequency frequency;
+};
+
+// One user action with its argument (a mode, a frequency, a value or a step
+// entry), the state it starts from and leaves, and the reads it costs.
+struct Cascade
+{
+    Action action;
+    double argument = 0.0;   // none for the two buttons
+    PanelState from;
+    PanelState to;
+    int reads;
+};
 
 // Six numbered lines: every window of 20 lines in any mode reaches the end.
 const QByteArray sixLines = "line 1\nline 2\nline 3\nline 4\nline 5\nline 6\n";
 
 } // namespace
+
+Q_DECLARE_METATYPE(Cascade)
 
 class TestControlPanel : public QObject
 {
@@ -81,7 +104,7 @@ void TestControlPanel::initTestCase()
 void TestControlPanel::init()
 {
     harness::clearSettings();
-    QVERIFY(harness::writeFile(logPath, sixLines));
+    QVERIFY(testkit::writeFile(logPath, sixLines));
     watch.reset(new FileAccessWatch(logPath));
     QVERIFY(watch->isValid());
     openWindow();
@@ -117,7 +140,7 @@ void TestControlPanel::reachState(int mode, double percent, int frequency)
 
 bool TestControlPanel::followsGrowth(const QByteArray &line)
 {
-    if (!harness::appendFile(logPath, line + '\n'))
+    if (!testkit::appendFile(logPath, line + '\n'))
         return false;
     const QString text = QString::fromLatin1(line);
     return QTest::qWaitFor([&] { return controls->text().contains(text); }, 3000);
@@ -125,67 +148,82 @@ bool TestControlPanel::followsGrowth(const QByteArray &line)
 
 void TestControlPanel::cascade_data()
 {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<double>("argument");
-    QTest::addColumn<int>("fromMode");
-    QTest::addColumn<double>("fromPercent");
-    QTest::addColumn<int>("fromFrequency");
-    QTest::addColumn<int>("toMode");
-    QTest::addColumn<double>("toPercent");
-    QTest::addColumn<int>("toFrequency");
-    QTest::addColumn<int>("reads");
+    QTest::addColumn<Cascade>("cascade");
+    const std::pair<const char *, Cascade> rows[] = {
+        {"header from percent mode at 50",
+         {.action = PickMode, .argument = Header, .from = {Percent, 50.0, Off}, .to = {Header, 0.0, Off}, .reads = 2}},
+        {"header from newest, following",
+         {.action = PickMode, .argument = Header, .from = {Newest, 100.0, HalfSecond}, .to = {Header, 0.0, Off}, .reads = 2}},
+        {"header from percent mode at 0, timer on",
+         {.action = PickMode, .argument = Header, .from = {Percent, 0.0, HalfSecond}, .to = {Header, 0.0, Off}, .reads = 1}},
+        {"header from header at 100",
+         {.action = PickMode, .argument = Header, .from = {Header, 100.0, Off}, .to = {Header, 100.0, Off}, .reads = 0}},
+        {"newest from header",
+         {.action = PickMode, .argument = Newest, .from = {Header, 0.0, Off}, .to = {Newest, 100.0, Off}, .reads = 2}},
+        {"newest from percent mode, timer at 1 s",
+         {.action = PickMode, .argument = Newest, .from = {Percent, 50.0, OneSecond}, .to = {Newest, 100.0, OneSecond}, .reads = 2}},
+        {"newest from percent mode at 100",
+         {.action = PickMode, .argument = Newest, .from = {Percent, 100.0, Off}, .to = {Newest, 100.0, Off}, .reads = 1}},
+        {"percent from newest, following",
+         {.action = PickMode, .argument = Percent, .from = {Newest, 100.0, HalfSecond}, .to = {Percent, 100.0, Off}, .reads = 1}},
+        {"percent from header, timer at 5 s",
+         {.action = PickMode, .argument = Percent, .from = {Header, 0.0, FiveSeconds}, .to = {Percent, 0.0, Off}, .reads = 1}},
 
-    // Start modes: 0 header, 1 newest, 2 percent. Frequency 0 is off, 1 is 0.5 s.
-    QTest::newRow("header from percent mode at 50") << int(PickMode) << 0.0 << 2 << 50.0 << 0 << 0 << 0.0 << 0 << 2;
-    QTest::newRow("header from newest, following") << int(PickMode) << 0.0 << 1 << 100.0 << 1 << 0 << 0.0 << 0 << 2;
-    QTest::newRow("header from percent mode at 0, timer on") << int(PickMode) << 0.0 << 2 << 0.0 << 1 << 0 << 0.0 << 0 << 1;
-    QTest::newRow("header from header at 100") << int(PickMode) << 0.0 << 0 << 100.0 << 0 << 0 << 100.0 << 0 << 0;
-    QTest::newRow("newest from header") << int(PickMode) << 1.0 << 0 << 0.0 << 0 << 1 << 100.0 << 0 << 2;
-    QTest::newRow("newest from percent mode, timer at 1 s") << int(PickMode) << 1.0 << 2 << 50.0 << 2 << 1 << 100.0 << 2 << 2;
-    QTest::newRow("newest from percent mode at 100") << int(PickMode) << 1.0 << 2 << 100.0 << 0 << 1 << 100.0 << 0 << 1;
-    QTest::newRow("percent from newest, following") << int(PickMode) << 2.0 << 1 << 100.0 << 1 << 2 << 100.0 << 0 << 1;
-    QTest::newRow("percent from header, timer at 5 s") << int(PickMode) << 2.0 << 0 << 0.0 << 3 << 2 << 0.0 << 0 << 1;
+        {"track from header, off",
+         {.action = PressTrack, .from = {Header, 0.0, Off}, .to = {Newest, 100.0, HalfSecond}, .reads = 2}},
+        {"track while already following",
+         {.action = PressTrack, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 0}},
+        {"track in newest mode, off",
+         {.action = PressTrack, .from = {Newest, 100.0, Off}, .to = {Newest, 100.0, HalfSecond}, .reads = 0}},
+        {"track from percent mode at 100, 1 s",
+         {.action = PressTrack, .from = {Percent, 100.0, OneSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 1}},
+        {"track in newest mode at 0",
+         {.action = PressTrack, .from = {Newest, 0.0, Off}, .to = {Newest, 0.0, HalfSecond}, .reads = 0}},
 
-    QTest::newRow("track from header, off") << int(PressTrack) << 0.0 << 0 << 0.0 << 0 << 1 << 100.0 << 1 << 2;
-    QTest::newRow("track while already following") << int(PressTrack) << 0.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 0;
-    QTest::newRow("track in newest mode, off") << int(PressTrack) << 0.0 << 1 << 100.0 << 0 << 1 << 100.0 << 1 << 0;
-    QTest::newRow("track from percent mode at 100, 1 s") << int(PressTrack) << 0.0 << 2 << 100.0 << 2 << 1 << 100.0 << 1 << 1;
-    QTest::newRow("track in newest mode at 0") << int(PressTrack) << 0.0 << 1 << 0.0 << 0 << 1 << 0.0 << 1 << 0;
+        {"percent inside, from header, timer on",
+         {.action = SetPercent, .argument = 37.5, .from = {Header, 0.0, HalfSecond}, .to = {Percent, 37.5, Off}, .reads = 2}},
+        {"percent inside, from newest, following",
+         {.action = SetPercent, .argument = 37.5, .from = {Newest, 100.0, HalfSecond}, .to = {Percent, 37.5, Off}, .reads = 2}},
+        {"percent inside, already percent mode, timer on",
+         {.action = SetPercent, .argument = 0.00001, .from = {Percent, 50.0, HalfSecond}, .to = {Percent, 0.00001, HalfSecond}, .reads = 1}},
+        {"percent to 100 in header mode",
+         {.action = SetPercent, .argument = 100.0, .from = {Header, 0.0, Off}, .to = {Header, 100.0, Off}, .reads = 1}},
+        {"percent to 0 in newest mode, following",
+         {.action = SetPercent, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 0.0, HalfSecond}, .reads = 1}},
+        {"percent to 0 in percent mode",
+         {.action = SetPercent, .from = {Percent, 50.0, Off}, .to = {Percent, 0.0, Off}, .reads = 1}},
+        {"percent to 100 in percent mode, timer on",
+         {.action = SetPercent, .argument = 100.0, .from = {Percent, 50.0, HalfSecond}, .to = {Percent, 100.0, HalfSecond}, .reads = 1}},
 
-    QTest::newRow("percent inside, from header, timer on") << int(SetPercent) << 37.5 << 0 << 0.0 << 1 << 2 << 37.5 << 0 << 2;
-    QTest::newRow("percent inside, from newest, following") << int(SetPercent) << 37.5 << 1 << 100.0 << 1 << 2 << 37.5 << 0 << 2;
-    QTest::newRow("percent inside, already percent mode, timer on") << int(SetPercent) << 0.00001 << 2 << 50.0 << 1 << 2 << 0.00001 << 1 << 1;
-    QTest::newRow("percent to 100 in header mode") << int(SetPercent) << 100.0 << 0 << 0.0 << 0 << 0 << 100.0 << 0 << 1;
-    QTest::newRow("percent to 0 in newest mode, following") << int(SetPercent) << 0.0 << 1 << 100.0 << 1 << 1 << 0.0 << 1 << 1;
-    QTest::newRow("percent to 0 in percent mode") << int(SetPercent) << 0.0 << 2 << 50.0 << 0 << 2 << 0.0 << 0 << 1;
-    QTest::newRow("percent to 100 in percent mode, timer on") << int(SetPercent) << 100.0 << 2 << 50.0 << 1 << 2 << 100.0 << 1 << 1;
-
-    QTest::newRow("line count, following") << int(SetLineCount) << 30.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 1;
-    QTest::newRow("line count, header mode") << int(SetLineCount) << 1.0 << 0 << 0.0 << 0 << 0 << 0.0 << 0 << 1;
-    QTest::newRow("frequency on in percent mode") << int(PickFrequency) << 1.0 << 2 << 50.0 << 0 << 2 << 50.0 << 1 << 0;
-    QTest::newRow("frequency off while following") << int(PickFrequency) << 0.0 << 1 << 100.0 << 1 << 1 << 100.0 << 0 << 0;
-    QTest::newRow("frequency in header mode") << int(PickFrequency) << 1.0 << 0 << 0.0 << 0 << 0 << 0.0 << 1 << 0;
-    QTest::newRow("step, following") << int(PickStep) << 6.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 0;
-    QTest::newRow("update, following") << int(PressUpdate) << 0.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 1;
-    QTest::newRow("update, header mode") << int(PressUpdate) << 0.0 << 0 << 0.0 << 0 << 0 << 0.0 << 0 << 1;
+        {"line count, following",
+         {.action = SetLineCount, .argument = 30.0, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 1}},
+        {"line count, header mode",
+         {.action = SetLineCount, .argument = 1.0, .from = {Header, 0.0, Off}, .to = {Header, 0.0, Off}, .reads = 1}},
+        {"frequency on in percent mode",
+         {.action = PickFrequency, .argument = HalfSecond, .from = {Percent, 50.0, Off}, .to = {Percent, 50.0, HalfSecond}, .reads = 0}},
+        {"frequency off while following",
+         {.action = PickFrequency, .argument = Off, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, Off}, .reads = 0}},
+        {"frequency in header mode",
+         {.action = PickFrequency, .argument = HalfSecond, .from = {Header, 0.0, Off}, .to = {Header, 0.0, HalfSecond}, .reads = 0}},
+        {"step, following",
+         {.action = PickStep, .argument = 6.0, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 0}},
+        {"update, following",
+         {.action = PressUpdate, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 1}},
+        {"update, header mode",
+         {.action = PressUpdate, .from = {Header, 0.0, Off}, .to = {Header, 0.0, Off}, .reads = 1}},
+    };
+    for (const auto &[name, cascade] : rows)
+        QTest::newRow(name) << cascade;
 }
 
 void TestControlPanel::cascade()
 {
-    QFETCH(int, action);
-    QFETCH(double, argument);
-    QFETCH(int, fromMode);
-    QFETCH(double, fromPercent);
-    QFETCH(int, fromFrequency);
-    QFETCH(int, toMode);
-    QFETCH(double, toPercent);
-    QFETCH(int, toFrequency);
-    QFETCH(int, reads);
-
-    reachState(fromMode, fromPercent, fromFrequency);
+    QFETCH(Cascade, cascade);
+    const double argument = cascade.argument;
+    reachState(cascade.from.mode, cascade.from.percent, cascade.from.frequency);
     watch->take();
 
-    switch (Action(action)) {
+    switch (cascade.action) {
     case PickMode:
         controls->startMode->setCurrentIndex(int(argument));
         break;
@@ -209,19 +247,19 @@ void TestControlPanel::cascade()
         break;
     }
 
-    QCOMPARE(watch->takeOpens(), reads);
-    QCOMPARE(controls->startMode->currentIndex(), toMode);
-    QCOMPARE(controls->percent->value(), toPercent);
-    QCOMPARE(controls->frequency->currentIndex(), toFrequency);
+    QCOMPARE(watch->takeOpens(), cascade.reads);
+    QCOMPARE(controls->startMode->currentIndex(), int(cascade.to.mode));
+    QCOMPARE(controls->percent->value(), cascade.to.percent);
+    QCOMPARE(controls->frequency->currentIndex(), int(cascade.to.frequency));
 
     // The timer runs exactly when the frequency box is on an interval entry
     // (only 0.5 s and 1 s occur here): a running one reads the grown file.
-    QVERIFY(harness::appendFile(logPath, "grown\n"));
+    QVERIFY(testkit::appendFile(logPath, "grown\n"));
     watch->take();
     int accesses = 0;
     const bool read = QTest::qWaitFor([&] { return (accesses += watch->take().accesses) > 0; },
-                                      toFrequency == 0 ? 1300 : 3000);
-    QCOMPARE(read, toFrequency != 0);
+                                      cascade.to.frequency == Off ? 1300 : 3000);
+    QCOMPARE(read, cascade.to.frequency != Off);
 }
 
 void TestControlPanel::typingPercentSwitchesAtFirstInnerValue()
@@ -311,7 +349,7 @@ void TestControlPanel::timerFollowsGrowingFile()
     QByteArray many;
     for (int i = 7; i <= 120; ++i)
         many += "line " + QByteArray::number(i) + '\n';
-    QVERIFY(harness::appendFile(logPath, many));
+    QVERIFY(testkit::appendFile(logPath, many));
     QTest::mouseClick(controls->track, Qt::LeftButton);
     for (int i = 121; i <= 124; ++i) {
         const QByteArray line = "line " + QByteArray::number(i);
@@ -353,7 +391,7 @@ void TestControlPanel::timerSkipsSameSizeRewriteButUpdateReads()
     QTest::mouseClick(controls->track, Qt::LeftButton);
     QByteArray same = sixLines;
     same.replace("line 3", "LINE 3");
-    QVERIFY(harness::writeFile(logPath, same));
+    QVERIFY(testkit::writeFile(logPath, same));
     QTest::qWait(1300);
     QVERIFY(controls->text().contains(QLatin1String("line 3")));
     QTest::mouseClick(controls->update, Qt::LeftButton);
@@ -363,7 +401,7 @@ void TestControlPanel::timerSkipsSameSizeRewriteButUpdateReads()
 void TestControlPanel::timerRereadsShrunkenFile()
 {
     QTest::mouseClick(controls->track, Qt::LeftButton);
-    QVERIFY(harness::writeFile(logPath, "short 1\nshort 2\n"));
+    QVERIFY(testkit::writeFile(logPath, "short 1\nshort 2\n"));
     QTRY_VERIFY_WITH_TIMEOUT(controls->text().contains(QLatin1String("short 2")), 3000);
     QVERIFY(!controls->text().contains(QLatin1String("line")));
     // It keeps following after the shrink.
@@ -372,7 +410,7 @@ void TestControlPanel::timerRereadsShrunkenFile()
 
 void TestControlPanel::timerGoesOnWhileDialogIsOpen()
 {
-    harness::ModalDriver driver;
+    testkit::ModalDriver driver;
     QTest::mouseClick(controls->track, Qt::LeftButton);
     bool followed = false;
     driver.onNextModal([&](QWidget *modal) {

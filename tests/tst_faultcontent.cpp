@@ -15,6 +15,7 @@
 #include <QTextCodec>
 
 using namespace fault;
+using namespace testkit;
 
 namespace {
 
@@ -85,7 +86,7 @@ void FaultContent::nulBytes()
     session.window()->findChild<QAction *>(QStringLiteral("action_3"))->trigger();
     session.clickRefresh();
     QCOMPARE(session.text(), QString::fromUtf8("abc\0def\n", 8));
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -148,7 +149,7 @@ void FaultContent::randomBinary()
         for (const QString &line : lines)
             QVERIFY2(line.size() <= setup.maxLineChars, qPrintable(QString::number(line.size())));
     }
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -216,7 +217,7 @@ void FaultContent::invalidSequences()
         if (i % 2 == 0)
             QVERIFY2(shown.at(k).endsWith(QStringLiteral(" tail %1").arg(i)), qPrintable(shown.at(k)));
     }
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -258,7 +259,7 @@ void FaultContent::utf16WithoutByteOrderMark()
     QString letters = session.text();
     letters.remove(QChar(0));
     QVERIFY(letters.startsWith(QLatin1String("line 1\nline 2\nline 3\n")));
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 

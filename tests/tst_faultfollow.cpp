@@ -10,6 +10,7 @@
 #include <QTextCodec>
 
 using namespace fault;
+using namespace testkit;
 
 class FaultFollow : public QObject
 {
@@ -77,10 +78,10 @@ void FaultFollow::rotationByRenameAndRecreate()
     }
 
     if (expectedWarnings >= 0)
-        QVERIFY2(session.warnings.count() == expectedWarnings, qPrintable(session.warnings.describe()));
+        QVERIFY2(session.dialogs.warningCount() == expectedWarnings, qPrintable(session.dialogs.describeWarnings()));
     else
-        QVERIFY2(session.warnings.count() <= 1, qPrintable(session.warnings.describe()));
-    for (const Warning &w : session.warnings.warnings()) {
+        QVERIFY2(session.dialogs.warningCount() <= 1, qPrintable(session.dialogs.describeWarnings()));
+    for (const Warning &w : session.dialogs.warnings()) {
         QCOMPARE(w.title, QStringLiteral("Tailpeek"));
         QCOMPARE(w.text, QStringLiteral("Cannot read file %1:\nNo such file or directory.").arg(log));
     }
@@ -124,7 +125,7 @@ void FaultFollow::truncationToZeroAndRegrowth()
         QVERIFY2(!(sawAfter && shown.contains(QLatin1String("before"))), qPrintable(shown));
         sawAfter = sawAfter || shown.contains(QLatin1String("after"));
     }
-    QVERIFY2(session.warnings.count() == 0, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 0, qPrintable(session.dialogs.describeWarnings()));
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -143,7 +144,7 @@ void FaultFollow::shrinkingInsideALine()
     const QString expected = newestWindow(full.left(cut), 5);
     QVERIFY(expected.endsWith(QLatin1String("line 19\nline 2\n")));
     QVERIFY2(session.waitForText(expected, 3000), qPrintable(session.text()));
-    QVERIFY2(session.warnings.count() == 0, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 0, qPrintable(session.dialogs.describeWarnings()));
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -180,7 +181,7 @@ void FaultFollow::growthOneByteAtATime()
         last = at;
     }
     QVERIFY2(session.history().size() >= 4, "the view followed too few of the writes");
-    QVERIFY2(session.warnings.count() == 0, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 0, qPrintable(session.dialogs.describeWarnings()));
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -253,7 +254,7 @@ void FaultFollow::writeEndingInsideACharacter()
     expected.remove(QLatin1Char('\r'));
     QVERIFY2(session.waitForText(expected, 3000), qPrintable(session.text()));
     QVERIFY(!session.text().contains(QChar(QChar::ReplacementCharacter)));
-    QVERIFY2(session.warnings.count() == 0, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 0, qPrintable(session.dialogs.describeWarnings()));
     FAULT_CHECK_RESPONSIVE(session);
 }
 

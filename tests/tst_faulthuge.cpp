@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace fault;
+using namespace testkit;
 
 namespace {
 
@@ -149,7 +150,7 @@ void FaultHuge::noLineFeedIn200MB()
                    && now == QString::fromLatin1(pattern(grown - now.size(), grown));
         }, 5000));
     }
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -201,7 +202,7 @@ void FaultHuge::sparse10GiB()
         FileScript script({{100, [=] { appendFile(sparse, "tail line 3\n"); }}});
         QVERIFY(session.waitFor([&] { return check(QStringLiteral("tail line 2\ntail line 3\n\n")); }, 3000));
     }
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 

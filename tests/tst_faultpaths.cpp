@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 using namespace fault;
+using namespace testkit;
 
 namespace {
 
@@ -74,18 +75,18 @@ void FaultPaths::deletedForGood()
 
     FileScript script({{100, [=] { removePath(log); }}});
     QTest::qWait(3000);   // six timer periods: one warning, then silence
-    QVERIFY2(session.warnings.count() == 1, qPrintable(session.warnings.describe()));
-    QCOMPARE(session.warnings.warnings().first().title, QStringLiteral("Tailpeek"));
-    QCOMPARE(session.warnings.warnings().first().text,
+    QVERIFY2(session.dialogs.warningCount() == 1, qPrintable(session.dialogs.describeWarnings()));
+    QCOMPARE(session.dialogs.warnings().first().title, QStringLiteral("Tailpeek"));
+    QCOMPARE(session.dialogs.warnings().first().text,
              readWarning(log, QStringLiteral("No such file or directory")));
     QCOMPARE(session.text(), shown);   // the last window stays in view
 
     // A refresh the user asks for always warns, even while the timer is quiet.
     session.clickRefresh();
-    QVERIFY2(session.warnings.count() == 2, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
     QTest::qWait(1500);
-    QVERIFY2(session.warnings.count() == 2, qPrintable(session.warnings.describe()));
-    QCOMPARE(session.text(), shown);
+    QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
+    QCOMPARE(session.text(), QString());   // asked for, the deleted file shows no lines
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -106,19 +107,19 @@ void FaultPaths::timerReloadsWaitWhileAWarningIsOpen()
     bool changedWhileOpen = false;
     QTimer observer;
     connect(&observer, &QTimer::timeout, this, [&] {
-        if (!session.warnings.open())
+        if (!session.dialogs.warningsOpen())
             return;
         sawOpen = true;
         changedWhileOpen = changedWhileOpen || session.text() != before;
     });
     observer.start(10);
-    QVERIFY(session.waitFor([&] { return sawOpen && !session.warnings.open(); }, 6000));
+    QVERIFY(session.waitFor([&] { return sawOpen && !session.dialogs.warningsOpen(); }, 6000));
     observer.stop();
     QVERIFY(script.finished());
     QVERIFY2(!changedWhileOpen, "a timer reload ran while the warning was open");
     QVERIFY2(session.waitForText(newestWindow(numberedLines("second", 1, 7), 5), 1500),
              qPrintable(session.text()));
-    QVERIFY2(session.warnings.count() == 1, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 1, qPrintable(session.dialogs.describeWarnings()));
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -179,13 +180,13 @@ void FaultPaths::permissionTakenAwayAndGivenBack()
                           appendFile(log, numberedLines("open", 11, 13)); };
     FileScript script({{100, takeAway}, {1500, giveBack}, {1500, takeAway}, {1500, giveBack}});
     QVERIFY2(session.waitFor([&] { return script.finished(); }, 10000),
-             qPrintable(session.warnings.describe()));
+             qPrintable(session.dialogs.describeWarnings()));
     QByteArray all = numberedLines("open", 1, 13);
     all += numberedLines("open", 11, 13);
     QVERIFY2(session.waitForText(newestWindow(all, 5), 2000), qPrintable(session.text()));
     // One warning for each time the permission went: a read in between re-arms it.
-    QVERIFY2(session.warnings.count() == 2, qPrintable(session.warnings.describe()));
-    for (const Warning &w : session.warnings.warnings())
+    QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
+    for (const Warning &w : session.dialogs.warnings())
         QCOMPARE(w.text, readWarning(log, QStringLiteral("Permission denied")));
     FAULT_CHECK_RESPONSIVE(session);
 }
@@ -201,14 +202,14 @@ void FaultPaths::replacedByADirectory()
 
     const QByteArray name = QFile::encodeName(log);
     FileScript script(replaceForAWhile(log, [=] { ::mkdir(name.constData(), 0755); }, 2000));
-    QVERIFY(session.waitFor([&] { return session.warnings.count() > 0; }, 2000));
+    QVERIFY(session.waitFor([&] { return session.dialogs.warningCount() > 0; }, 2000));
     QCOMPARE(session.text(), before);
     QVERIFY2(session.waitFor([&] { return script.finished(); }, 5000), "script did not end");
     QByteArray after = numberedLines("file", 1, 10) + numberedLines("back", 1, 2);
     QVERIFY2(session.waitForText(newestWindow(after, 5), 2000), qPrintable(session.text()));
 
-    QVERIFY2(session.warnings.count() == 1, qPrintable(session.warnings.describe()));
-    const QString text = session.warnings.warnings().first().text;
+    QVERIFY2(session.dialogs.warningCount() == 1, qPrintable(session.dialogs.describeWarnings()));
+    const QString text = session.dialogs.warnings().first().text;
     QVERIFY2(text.startsWith(QStringLiteral("Cannot read file %1:\n").arg(log)) && text.endsWith('.')
                  && text.contains(QLatin1String("directory"), Qt::CaseInsensitive),
              qPrintable(text));
@@ -241,14 +242,14 @@ void FaultPaths::replacedByAFifo()
         if (writerHoldsItOpen)   // O_RDWR opens a FIFO at once, reader or not
             writerFd = ::open(name.constData(), O_RDWR);
     }, 2500));
-    QVERIFY(session.waitFor([&] { return session.warnings.count() == 1; }, 2000));
-    const QString text = session.warnings.warnings().first().text;
+    QVERIFY(session.waitFor([&] { return session.dialogs.warningCount() == 1; }, 2000));
+    const QString text = session.dialogs.warnings().first().text;
     QVERIFY2(text.startsWith(QStringLiteral("Cannot read file %1:\n").arg(log))
                  && text.contains(QLatin1String("FIFO")),
              qPrintable(text));
     // A refresh on the FIFO warns at once instead of waiting for data.
     session.clickRefresh();
-    QVERIFY2(session.warnings.count() == 2, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
     QCOMPARE(session.text(), before);
 
     QVERIFY2(session.waitFor([&] { return script.finished(); }, 6000), "script did not end");
@@ -256,13 +257,13 @@ void FaultPaths::replacedByAFifo()
         ::close(writerFd);
     QByteArray after = numberedLines("file", 1, 10) + numberedLines("back", 1, 2);
     QVERIFY2(session.waitForText(newestWindow(after, 5), 2000), qPrintable(session.text()));
-    QVERIFY2(session.warnings.count() == 2, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 2, qPrintable(session.dialogs.describeWarnings()));
 
     // A FIFO given as the file to view warns at once too.
     const QString fifo = dir.filePath(QStringLiteral("plain-%1.fifo").arg(writerHoldsItOpen));
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
     session.open(fifo);
-    QVERIFY2(session.warnings.count() == 3, qPrintable(session.warnings.describe()));
+    QVERIFY2(session.dialogs.warningCount() == 3, qPrintable(session.dialogs.describeWarnings()));
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -275,33 +276,18 @@ void FaultPaths::japanesePathThroughTheOpenDialog()
     ViewSession session(ViewSetup{});
 
     // The dialog as a user works it: the path typed into its name field, Enter.
-    bool driven = false;
-    QTimer driver;
-    driver.setInterval(50);
-    connect(&driver, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
-        if (!name || driven)
-            return;
-        driven = true;
+    session.dialogs.onNextModal([&](QWidget *modal) {
+        auto *name = modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(qobject_cast<QFileDialog *>(modal) && name);
         name->setText(log);
         QTest::keyClick(name, Qt::Key_Return);
     });
-    driver.start();
-    bool watchdogFired = false;
-    QTimer::singleShot(15000, this, [&] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            watchdogFired = true;
-            modal->close();
-        }
-    });
     session.window()->findChild<QAction *>(QStringLiteral("actionOpen"))->trigger();
-    driver.stop();
-    QVERIFY2(!watchdogFired, "the open dialog did not take the typed path");
-    QVERIFY(driven);
+    QVERIFY(session.dialogs.acted());
+    QVERIFY2(session.dialogs.stuck().isEmpty(), "the open dialog did not take the typed path");
     QCOMPARE(session.window()->windowFilePath(), log);
     QCOMPARE(session.text(), newestWindow(content, 5));
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
 
     // The timer follows it like any other path.
     appendFile(log, QString::fromUtf8("追記 4\n").toUtf8());

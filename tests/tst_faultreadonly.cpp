@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 using namespace fault;
+using namespace testkit;
 
 namespace {
 
@@ -159,7 +160,7 @@ void FaultReadOnly::sessionOfReloadsLeavesTheFileAlone()
     QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     QCOMPARE(after.st_ctim.tv_sec, before.st_ctim.tv_sec);   // not even its attributes
     QCOMPARE(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 
@@ -193,7 +194,7 @@ void FaultReadOnly::noDescriptorHeldWhileAnotherProcessWrites()
     sampler.stop();
     QVERIFY(samples > 100);
     QCOMPARE(heldOpen, 0);
-    QCOMPARE(session.warnings.count(), 0);
+    QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);
 }
 

@@ -39,6 +39,8 @@ private slots:
     void init();
     void cleanup();
 
+    void openFileContract_data();
+    void openFileContract();
     void openDialogCancelKeepsEverything();
     void openDialogAcceptViewsFile();
     void drop_data();
@@ -58,7 +60,7 @@ private:
     QString secondPath;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controls> controls;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
 };
 
 void TestFileCommands::initTestCase()
@@ -73,9 +75,9 @@ void TestFileCommands::initTestCase()
 void TestFileCommands::init()
 {
     harness::clearSettings();
-    QVERIFY(harness::writeFile(firstPath, "alpha 1\nbeta 2\nalpha 3\n"));
-    QVERIFY(harness::writeFile(secondPath, "second file\n"));
-    driver.reset(new harness::ModalDriver);
+    QVERIFY(testkit::writeFile(firstPath, "alpha 1\nbeta 2\nalpha 3\n"));
+    QVERIFY(testkit::writeFile(secondPath, "second file\n"));
+    driver.reset(new testkit::ModalDriver);
     window.reset(new MainWindow);
     controls.reset(new Controls(window.get()));
     QVERIFY(controls->complete());
@@ -89,6 +91,38 @@ void TestFileCommands::cleanup()
     window.reset();
     QVERIFY2(driver->stuck().isEmpty(), qPrintable(driver->stuck().join(QLatin1String(", "))));
     driver.reset();
+}
+
+void TestFileCommands::openFileContract_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("empty path changes nothing") << true;
+    QTest::newRow("a path is viewed") << false;
+}
+
+void TestFileCommands::openFileContract()
+{
+    QFETCH(bool, empty);
+    window->openFile(firstPath);
+    const QString text = controls->text();
+    const QString title = window->windowTitle();
+    FileAccessWatch first(firstPath);
+    FileAccessWatch second(secondPath);
+    window->openFile(empty ? QString() : secondPath);
+    QCOMPARE(window->windowFilePath(), empty ? firstPath : secondPath);
+    if (empty) {
+        QCOMPARE(window->windowTitle(), title);
+        QCOMPARE(controls->text(), text);
+        QCOMPARE(first.takeOpens(), 0);
+    } else {
+        QVERIFY(window->windowTitle().startsWith(QLatin1String("second.log")));
+        QVERIFY(controls->text().startsWith(QLatin1String("second file\n")));
+        QCOMPARE(second.takeOpens(), 1);
+    }
+    // A refresh reads the file the window shows.
+    QTest::mouseClick(controls->update, Qt::LeftButton);
+    QCOMPARE((empty ? first : second).takeOpens(), 1);
+    QCOMPARE((empty ? second : first).takeOpens(), 0);
 }
 
 void TestFileCommands::openDialogCancelKeepsEverything()
@@ -246,7 +280,7 @@ void TestFileCommands::dockShownAgain()
 
 void TestFileCommands::limitDialog()
 {
-    QVERIFY(harness::writeFile(firstPath, "abcdefghij\n"));
+    QVERIFY(testkit::writeFile(firstPath, "abcdefghij\n"));
     controls->startMode->setCurrentIndex(0);
     controls->lineCount->setValue(3);
     window->openFile(firstPath);

@@ -77,7 +77,7 @@ private:
     void chooseColour(const Controls &controls, const char *action, const QColor &colour);
 
     QTemporaryDir settingsDir;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
 };
 
 void TestSettings::initTestCase()
@@ -90,7 +90,7 @@ void TestSettings::initTestCase()
 void TestSettings::init()
 {
     harness::clearSettings();
-    driver.reset(new harness::ModalDriver);
+    driver.reset(new testkit::ModalDriver);
 }
 
 void TestSettings::cleanup()

@@ -5,11 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTime>
-#include <QDialog>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -20,10 +17,6 @@
 #include <QTextEdit>
 
 namespace harness {
-
-namespace {
-const int watchdogMs = 5000;
-}
 
 void prepareApplication(const QString &folder)
 {
@@ -84,22 +77,6 @@ QString Controls::text() const
     return view->toPlainText();
 }
 
-static bool putFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode)
-{
-    QFile file(path);
-    return file.open(mode) && file.write(bytes) == bytes.size();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    return putFile(path, bytes, QIODevice::WriteOnly | QIODevice::Truncate);
-}
-
-bool appendFile(const QString &path, const QByteArray &bytes)
-{
-    return putFile(path, bytes, QIODevice::WriteOnly | QIODevice::Append);
-}
-
 int charsWithBackground(QTextEdit *view, const QColor &colour)
 {
     int count = 0;
@@ -120,56 +97,6 @@ QColor foregroundAt(QTextEdit *view, int position)
     cursor.setPosition(position);
     cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
     return cursor.charFormat().foreground().color();
-}
-
-ModalDriver::ModalDriver(QObject *parent) : QObject(parent)
-{
-    pollTimer.setInterval(20);
-    connect(&pollTimer, &QTimer::timeout, this, &ModalDriver::poll);
-    pollTimer.start();
-}
-
-void ModalDriver::onNextModal(std::function<void(QWidget *)> act)
-{
-    pending = std::move(act);
-    actDone = false;
-}
-
-void ModalDriver::reset()
-{
-    pending = nullptr;
-    actDone = false;
-    stuckDialogs.clear();
-}
-
-void ModalDriver::poll()
-{
-    QWidget *modal = QApplication::activeModalWidget();
-    if (!modal) {
-        seen = nullptr;
-        return;
-    }
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (modal != seen) {
-        seen = modal;
-        seenSince = now;
-        if (pending) {
-            auto act = std::move(pending);
-            pending = nullptr;
-            actDone = true;
-            act(modal);
-            return;
-        }
-    }
-    if (now - seenSince < watchdogMs)
-        return;
-    stuckDialogs << QStringLiteral("%1 \"%2\"").arg(QLatin1String(modal->metaObject()->className()),
-                                                    modal->windowTitle());
-    seen = nullptr;
-    if (auto *dialog = qobject_cast<QDialog *>(modal))
-        dialog->reject();
-    else
-        modal->close();
 }
 
 } // namespace harness

@@ -2,18 +2,14 @@
 #define WINDOWHARNESS_H
 
 // Shared by the window tests: a settings store in a temporary folder, the
-// window's controls by object name, files to view, modal dialogs driven from
-// the event loop with a watchdog, and the marks found in the view.
+// window's controls by object name, and the marks found in the view. The
+// files and the dialogs are the shared test kit's (testfiles.h, modaldriver.h).
 
-#include <QByteArray>
+#include "modaldriver.h"
+#include "testfiles.h"
+
 #include <QColor>
-#include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QStringList>
-#include <QTimer>
-
-#include <functional>
 
 class MainWindow;
 class QAction;
@@ -57,39 +53,10 @@ struct Controls
     QString text() const;    // the view's plain text
 };
 
-// Replaces or extends a file's content; false when it cannot be written.
-bool writeFile(const QString &path, const QByteArray &bytes);
-bool appendFile(const QString &path, const QByteArray &bytes);
-
 // Characters of the view whose background is colour.
 int charsWithBackground(QTextEdit *view, const QColor &colour);
 // Foreground of the character at position (the view's text colour when unset).
 QColor foregroundAt(QTextEdit *view, int position);
-
-// Hands the next modal widget to an action, from inside the dialog's own event
-// loop. A modal widget that nobody expects, or one still open 5 s after it
-// appeared, is closed and recorded, so a stuck dialog fails instead of hanging.
-class ModalDriver : public QObject
-{
-public:
-    explicit ModalDriver(QObject *parent = nullptr);
-
-    void onNextModal(std::function<void(QWidget *)> act);
-    bool acted() const { return actDone; }   // the action for the last onNextModal ran
-    // Descriptions of the dialogs the watchdog had to close; cleared by reset().
-    QStringList stuck() const { return stuckDialogs; }
-    void reset();
-
-private:
-    void poll();
-
-    QTimer pollTimer;
-    std::function<void(QWidget *)> pending;
-    bool actDone = false;
-    QPointer<QWidget> seen;   // cleared when that widget is destroyed
-    qint64 seenSince = 0;
-    QStringList stuckDialogs;
-};
 
 } // namespace harness
 

@@ -1,4 +1,4 @@
-// MainWindow: reload, refresh, reloadFile, highlightMatches, showReadWarning;
+// MainWindow: reload, refresh, reloadFile, highlightMatches;
 // and the view-side helpers they use.
 
 #include "viewfill.h"
@@ -7,7 +7,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QMessageBox>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -133,18 +132,4 @@ void MainWindow::highlightMatches()
 {
     markMatches(ui->textEdit, ui->lineEdit->text(),
                 highlightFormat(highlightBackground, highlightForeground));
-}
-
-void MainWindow::showReadWarning(const QString &errorString, bool fromTimer)
-{
-    // A timer reload warns once; it stays quiet until a read works again, so a
-    // log that is briefly missing while it is rotated shows a single box.
-    if (fromTimer && timerFailureWarned)
-        return;
-    timerFailureWarned = true;
-    readWarningOpen = true;
-    QMessageBox::warning(this, tr("Tailpeek"),
-                         tr("Cannot read file %1:\n%2.").arg(filePath, errorString),
-                         QMessageBox::Ok);
-    readWarningOpen = false;
 }
