@@ -4,8 +4,11 @@
 #include "ui_mainwindow.h"
 
 #include "filedropfilter.h"
+#include "linewindowreader.h"
+#include "statusline.h"
 
 #include <QEvent>
+#include <QSignalBlocker>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
@@ -19,8 +22,19 @@ MainWindow::MainWindow(QWidget *parent)
     // The view is read-only and rebuilt at every reload: an undo history
     // would only cost time and memory.
     ui->textEdit->document()->setUndoRedoEnabled(false);
+    // Built before the settings are read, so that the first-start size counts it.
+    statusLine = new StatusLine(statusBar(), this);
     readSettings();
     connect(&reloadTimer, &QTimer::timeout, this, &MainWindow::reloadFile);
+    // Enter in the highlight field applies it, exactly as the update button does.
+    connect(ui->lineEdit, &QLineEdit::returnPressed, ui->pushButton_4, &QPushButton::click);
+    // Newest mode follows the file's end.
+    const auto showFollow = [this](int mode) {
+        statusLine->setFollowState(mode == WindowRequest::NewestMode ? StatusLine::Following
+                                                                     : StatusLine::NotNewest);
+    };
+    connect(ui->comboBox_2, qOverload<int>(&QComboBox::currentIndexChanged), statusLine, showFollow);
+    showFollow(ui->comboBox_2->currentIndex());
     // A file dropped onto the window opens as if chosen in the open dialog.
     installFileDropFilter(this, ui->textEdit, [this](const QString &path) {
         if (!path.isEmpty())
@@ -46,6 +60,19 @@ void MainWindow::openFile(const QString &path)
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
-        ui->retranslateUi(this);
+    if (event->type() != QEvent::LanguageChange)
+        return;
+    // retranslateUi empties and refills the three boxes, which would put each
+    // back on its first entry and run its handler (header mode, timer off). A
+    // new language only changes words: every box keeps its entry, unnoticed.
+    const int startMode = ui->comboBox_2->currentIndex();
+    const int step = ui->comboBox->currentIndex();
+    const int frequency = ui->comboBox_3->currentIndex();
+    const QSignalBlocker keepStartMode(ui->comboBox_2);
+    const QSignalBlocker keepStep(ui->comboBox);
+    const QSignalBlocker keepFrequency(ui->comboBox_3);
+    ui->retranslateUi(this);
+    ui->comboBox_2->setCurrentIndex(startMode);
+    ui->comboBox->setCurrentIndex(step);
+    ui->comboBox_3->setCurrentIndex(frequency);
 }

@@ -20,6 +20,7 @@
 namespace Ui {
 class MainWindow;
 }
+class StatusLine;
 
 class MainWindow : public QMainWindow
 {
@@ -108,6 +109,9 @@ private:
     // timer reload has warned, further timer failures stay quiet until a read works.
     bool readWarningOpen = false;
     bool timerFailureWarned = false;
+
+    // The status bar's fields (app/statusline.cpp); reload reports to it.
+    StatusLine *statusLine = nullptr;
 };
 
 #endif // MAINWINDOW_H
