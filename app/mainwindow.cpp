@@ -8,7 +8,6 @@
 #include "statusline.h"
 
 #include <QEvent>
-#include <QSignalBlocker>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
@@ -60,19 +59,6 @@ void MainWindow::openFile(const QString &path)
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::LanguageChange)
-        return;
-    // retranslateUi empties and refills the three boxes, which would put each
-    // back on its first entry and run its handler (header mode, timer off). A
-    // new language only changes words: every box keeps its entry, unnoticed.
-    const int startMode = ui->comboBox_2->currentIndex();
-    const int step = ui->comboBox->currentIndex();
-    const int frequency = ui->comboBox_3->currentIndex();
-    const QSignalBlocker keepStartMode(ui->comboBox_2);
-    const QSignalBlocker keepStep(ui->comboBox);
-    const QSignalBlocker keepFrequency(ui->comboBox_3);
-    ui->retranslateUi(this);
-    ui->comboBox_2->setCurrentIndex(startMode);
-    ui->comboBox->setCurrentIndex(step);
-    ui->comboBox_3->setCurrentIndex(frequency);
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
 }
