@@ -26,7 +26,7 @@ using harness::Controls;
 
 namespace {
 
-enum Action { PickMode, PressTrack, SetPercent, SetLineCount, PickFrequency, PickStep, PressUpdate };
+enum Action { PickMode, PressTrack, SetPercent, SetLineCount, PickFrequency, PickStep, PressUpdate, PressEnter };
 
 // Six numbered lines: every window of 20 lines in any mode reaches the end.
 const QByteArray sixLines = "line 1\nline 2\nline 3\nline 4\nline 5\nline 6\n";
@@ -168,6 +168,10 @@ void TestControlPanel::cascade_data()
     QTest::newRow("step, following") << int(PickStep) << 6.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 0;
     QTest::newRow("update, following") << int(PressUpdate) << 0.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 1;
     QTest::newRow("update, header mode") << int(PressUpdate) << 0.0 << 0 << 0.0 << 0 << 0 << 0.0 << 0 << 1;
+    // Enter in the highlight field does what the update button does; argument 1 is the keypad's Enter.
+    QTest::newRow("Enter, following") << int(PressEnter) << 0.0 << 1 << 100.0 << 1 << 1 << 100.0 << 1 << 1;
+    QTest::newRow("Enter, header mode") << int(PressEnter) << 0.0 << 0 << 0.0 << 0 << 0 << 0.0 << 0 << 1;
+    QTest::newRow("keypad Enter, percent mode") << int(PressEnter) << 1.0 << 2 << 50.0 << 0 << 2 << 50.0 << 0 << 1;
 }
 
 void TestControlPanel::cascade()
@@ -206,6 +210,11 @@ void TestControlPanel::cascade()
         break;
     case PressUpdate:
         QTest::mouseClick(controls->update, Qt::LeftButton);
+        break;
+    case PressEnter:
+        controls->highlight->setFocus();
+        QTest::keyClick(controls->highlight, argument == 0.0 ? Qt::Key_Return : Qt::Key_Enter,
+                        argument == 0.0 ? Qt::NoModifier : Qt::KeypadModifier);
         break;
     }
 
