@@ -170,7 +170,7 @@ void StatusLine::setFollowState(FollowState state)
 void StatusLine::showFollow()
 {
     switch (followState) {
-    case NotNewest:
+    case NotFollowing:
         follow->clear();
         break;
     case Following:
@@ -183,5 +183,5 @@ void StatusLine::showFollow()
         follow->setText(tr("一時停止（スクロール中）"));
         break;
     }
-    follow->setVisible(hasFile && followState != NotNewest);
+    follow->setVisible(hasFile && followState != NotFollowing);
 }

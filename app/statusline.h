@@ -23,7 +23,7 @@ class StatusLine : public QObject
 
 public:
     enum FollowState {
-        NotNewest,           // header or percent mode: nothing to follow
+        NotFollowing,        // header or percent mode, or no auto-update
         Following,           // newest mode, the view keeps to the file's end
         PausedBySelection,   // newest mode, held while the user selects text
         PausedByScroll,      // newest mode, held while the user looks further up
@@ -60,7 +60,7 @@ private:
     QLabel *changed;
     QLabel *follow;
 
-    FollowState followState = NotNewest;
+    FollowState followState = NotFollowing;
     bool hasFile = false;
     bool failing = false;
     QString shownPath;   // the file the fields describe

@@ -219,7 +219,7 @@ void TestStatusLine::followState_data()
 {
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("not newest") << int(StatusLine::NotNewest) << "(hidden)";
+    QTest::newRow("not following") << int(StatusLine::NotFollowing) << "(hidden)";
     QTest::newRow("following") << int(StatusLine::Following) << "追跡中";
     QTest::newRow("paused by a selection") << int(StatusLine::PausedBySelection) << "一時停止（選択中）";
     QTest::newRow("paused by scrolling back") << int(StatusLine::PausedByScroll) << "一時停止（スクロール中）";
@@ -233,11 +233,16 @@ void TestStatusLine::followState()
     QVERIFY(harness::writeFile(logPath, numberedLines(5)));
     controls->startMode->setCurrentIndex(1);
     window->openFile(logPath);
-    QCOMPARE(shown("statusFollow"), QString::fromUtf8("追跡中"));   // newest mode follows
+    QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));   // newest, but no auto-update
+    controls->frequency->setCurrentIndex(2);
+    QCOMPARE(shown("statusFollow"), QString::fromUtf8("追跡中"));
     controls->startMode->setCurrentIndex(0);
     QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));
-    controls->track->click();   // 最新追跡: newest mode again
+    controls->track->click();   // 最新追跡: newest mode, every 0.5 s
     QCOMPARE(shown("statusFollow"), QString::fromUtf8("追跡中"));
+    controls->frequency->setCurrentIndex(0);
+    QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));
+    controls->track->click();
 
     auto *line = window->findChild<StatusLine *>();
     QVERIFY(line);
