@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QLocale>
 #include <QStatusBar>
@@ -113,10 +114,12 @@ void StatusLine::showRead(const QString &path, const QString &codecName, const W
         }
         return;
     }
-    if (path != shownPath || result.text != shownText || result.fileSize != shownSize)
+    // A window can be 999 lines of 9,999 characters: keep its hash, not a copy.
+    const uint textHash = qHash(result.text);
+    if (path != shownPath || textHash != shownHash || result.fileSize != shownSize)
         changed->setText(tr("最終更新 %1").arg(clock().toString(QStringLiteral("HH:mm:ss"))));
     shownPath = path;
-    shownText = result.text;
+    shownHash = textHash;
     shownSize = result.fileSize;
     failing = false;
     failure->hide();

@@ -64,7 +64,7 @@ private:
     bool hasFile = false;
     bool failing = false;
     QString shownPath;   // the file the fields describe
-    QString shownText;   // the window last shown, to tell a change
+    uint shownHash = 0;  // of the window last shown, to tell a change
     qint64 shownSize = -1;
     std::function<QTime()> clock;
 };
