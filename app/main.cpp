@@ -1,8 +1,10 @@
 // Entry point: names the application (the settings store files the user's
-// choices under them), shows the one window, hands it the first argument.
+// choices under them), loads Qt's own translations for the toolkit's dialogs,
+// shows the one window, hands it the first argument.
 
 #include "mainwindow.h"
 #include "platformfonts.h"
+#include "toolkittranslations.h"
 
 #include <QApplication>
 #include <QString>
@@ -14,6 +16,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("VARNOK"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tailpeek.Tailpeek"));
     registerJapaneseFontSubstitutes();
+    installToolkitTranslations(app);
 
     MainWindow window;
     window.show();

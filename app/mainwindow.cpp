@@ -4,6 +4,8 @@
 #include "ui_mainwindow.h"
 
 #include "filedropfilter.h"
+#include "linewindowreader.h"
+#include "statusline.h"
 
 #include <QEvent>
 
@@ -19,8 +21,22 @@ MainWindow::MainWindow(QWidget *parent)
     // The view is read-only and rebuilt at every reload: an undo history
     // would only cost time and memory.
     ui->textEdit->document()->setUndoRedoEnabled(false);
+    // Built before the settings are read, so that the first-start size counts it.
+    statusLine = new StatusLine(statusBar(), this);
     readSettings();
     connect(&reloadTimer, &QTimer::timeout, this, &MainWindow::reloadFile);
+    // Enter in the highlight field applies it, exactly as the update button does.
+    connect(ui->lineEdit, &QLineEdit::returnPressed, ui->pushButton_4, &QPushButton::click);
+    // Newest mode with the timer on follows the file's end. Connected after the
+    // boxes' own handlers, so the timer has been started or stopped already.
+    const auto showFollow = [this] {
+        const bool follows = ui->comboBox_2->currentIndex() == WindowRequest::NewestMode
+                             && reloadTimer.isActive();
+        statusLine->setFollowState(follows ? StatusLine::Following : StatusLine::NotFollowing);
+    };
+    connect(ui->comboBox_2, qOverload<int>(&QComboBox::currentIndexChanged), statusLine, showFollow);
+    connect(ui->comboBox_3, qOverload<int>(&QComboBox::currentIndexChanged), statusLine, showFollow);
+    showFollow();
     // A file dropped onto the window opens as if chosen in the open dialog.
     installFileDropFilter(this, ui->textEdit, [this](const QString &path) { openFile(path); });
 }

@@ -21,6 +21,7 @@
 namespace Ui {
 class MainWindow;
 }
+class StatusLine;
 
 class MainWindow : public QMainWindow
 {
@@ -111,6 +112,9 @@ private:
     // read works.
     bool readWarningOpen = false;
     bool timerFailureWarned = false;
+
+    // The status bar's fields (app/statusline.cpp); reload reports to it.
+    StatusLine *statusLine = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -3,12 +3,15 @@
 // the marks (ours, in the same edit block; and the find loop afterwards, each
 // minus setPlainText alone giving the highlighting pass), and a whole refresh
 // (read, setPlainText, highlight, scroll) done our way and the literal way.
-// Every case scrolls to the end and lets the event loop run. Prints the ratios.
+// Every case scrolls to the end and lets the event loop run. Then the status
+// line's share: a timer reload of the unchanged file, and a whole refresh,
+// each without and with the status line's update. Prints the ratios.
 //
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "linewindowreader.h"
 #include "literalreader.h"
+#include "statusline.h"
 #include "viewfill.h"
 
 #include <benchmark/benchmark.h>
@@ -16,7 +19,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -155,11 +160,53 @@ void BM_RefreshLiteral(benchmark::State &state)
     }
 }
 
+// The timer's tick on a file whose size has not changed: one open, one size query.
+void BM_UnchangedReload(benchmark::State &state)
+{
+    const qint64 size = QFileInfo(fixture->path).size();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LineWindowReader::read(fixture->path, fixture->request, size));
+}
+
+// The same tick as reload() makes it, the status line told what it found.
+void BM_UnchangedReloadWithStatusLine(benchmark::State &state)
+{
+    QStatusBar bar;
+    bar.show();
+    StatusLine line(&bar, nullptr);
+    const qint64 size = QFileInfo(fixture->path).size();
+    line.showRead(fixture->path, QString(), LineWindowReader::read(fixture->path, fixture->request));
+    for (auto _ : state) {
+        const WindowResult result = LineWindowReader::read(fixture->path, fixture->request, size);
+        line.showRead(fixture->path, QString(), result);
+        benchmark::DoNotOptimize(result);
+    }
+}
+
+void BM_RefreshWithStatusLine(benchmark::State &state)
+{
+    auto view = ourView();
+    QStatusBar bar;
+    bar.show();
+    StatusLine line(&bar, nullptr);
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    for (auto _ : state) {
+        const WindowResult result = LineWindowReader::read(fixture->path, fixture->request);
+        line.showRead(fixture->path, QString(), result);
+        fillView(view.get(), result.text, [&] { markMatches(view.get(), needle, format); });
+        scrollToEnd(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
 BENCHMARK(BM_SetPlainText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetPlainTextWithMarks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetPlainTextThenFindLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshLiteral)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_UnchangedReload)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UnchangedReloadWithStatusLine)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RefreshWithStatusLine)->Unit(benchmark::kMillisecond);
 
 // Collects each case's mean time so the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -222,5 +269,10 @@ int main(int argc, char *argv[])
                               withMarks - plain);
     RatioReporter::printRatio("literal refresh / ours (>= 30)", reporter.of("BM_RefreshLiteral"),
                               reporter.of("BM_Refresh"));
+    RatioReporter::printRatio("unchanged timer reload with status line / without (~1)",
+                              reporter.of("BM_UnchangedReloadWithStatusLine"),
+                              reporter.of("BM_UnchangedReload"));
+    RatioReporter::printRatio("refresh with status line / without",
+                              reporter.of("BM_RefreshWithStatusLine"), reporter.of("BM_Refresh"));
     return 0;
 }

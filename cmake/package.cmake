@@ -32,10 +32,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries, libstdc++ and libc come from dpkg-shlibdeps, which reads the
 # program's own library needs; the Japanese font is added by hand: the view's
-# default font family is replaced by the first of these that is installed.
+# default font family is replaced by the first of these that is installed. Qt's
+# own translations are loaded at run time, which dpkg-shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-ipafont-gothic | fonts-noto-cjk | fonts-takao-gothic | fonts-vlgothic")
+    "fonts-ipafont-gothic | fonts-noto-cjk | fonts-takao-gothic | fonts-vlgothic, qttranslations5-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

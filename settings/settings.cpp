@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 
 namespace {
 
@@ -54,20 +55,49 @@ bool onSomeScreen(const QRect &rect)
     return screens.isEmpty();
 }
 
+// wanted brought into area: no larger than it, moved the least that puts the
+// window inside, counting that Qt makes a window at least its least size when
+// it is shown. When there is room, a title bar's height is left free above
+// the window for the frame that the window manager adds.
+QRect fitInto(const QRect &wanted, const QSize &least, const QRect &area, int titleBar)
+{
+    QRect room = area;
+    if (room.height() - titleBar >= least.height())
+        room.setTop(room.top() + titleBar);
+    const QSize size = wanted.size().boundedTo(room.size());
+    const QSize shown = size.expandedTo(least);
+    // qBound gives the lower bound when the window is larger than the room.
+    const int x = qBound(room.left(), wanted.x(), room.right() + 1 - shown.width());
+    const int y = qBound(room.top(), wanted.y(), room.bottom() + 1 - shown.height());
+    return QRect(QPoint(x, y), size);
+}
+
 } // namespace
 
 void MainWindow::readSettings()
 {
     QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
 
-    QPoint pos = settings.value(keyPos, defaultPos).toPoint();
-    QSize size = settings.value(keySize, defaultSize).toSize();
-    if (!onSomeScreen(QRect(pos, size))) {
-        pos = defaultPos;
-        size = defaultSize;
+    const bool storedGeometry = settings.contains(keyPos) || settings.contains(keySize);
+    QRect geometry(settings.value(keyPos, defaultPos).toPoint(),
+                   settings.value(keySize, defaultSize).toSize());
+    if (!storedGeometry || !onSomeScreen(geometry)) {
+        // The default fits a common screen at scale 1, but not every screen at
+        // every scale: fit it to the screen it opens on, dock included.
+        geometry = QRect(defaultPos, defaultSize);
+        const QScreen *screen = QGuiApplication::screenAt(defaultPos);
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen) {
+            // The dock's content lays itself out only when shown; its least
+            // height is known once its layout has been activated.
+            ui->gridLayout_4->activate();
+            geometry = fitInto(geometry, minimumSizeHint(), screen->availableGeometry(),
+                               style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+        }
     }
-    resize(size);
-    move(pos);
+    resize(geometry.size());
+    move(geometry.topLeft());
 
     QFont font;
     font.setFamily(settings.value(keyFontFamily, QStringLiteral("ＭＳ ゴシック")).toString());

@@ -42,6 +42,7 @@ for lib in libqt5core5a libqt5gui5 libqt5widgets5; do
   check "Depends on $lib" grep -qE "(^| )$lib( |$)" "$work/depends"
 done
 check "Depends on a Japanese font (fonts-ipafont-gothic or another)" grep -qE '(^| )fonts-ipafont-gothic( |$)' "$work/depends"
+check "Depends on Qt's own translations (qttranslations5-l10n)" grep -qxF qttranslations5-l10n "$work/depends"
 check "Depends on libc6 (found by dpkg-shlibdeps)" grep -qE '(^| )libc6( |$)' "$work/depends"
 check "no dependency on development packages" bash -c "! grep -qE -- '-dev( |$)' '$work/depends'"
 

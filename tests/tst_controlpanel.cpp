@@ -26,7 +26,7 @@ using harness::Controls;
 
 namespace {
 
-enum Action { PickMode, PressTrack, SetPercent, SetLineCount, PickFrequency, PickStep, PressUpdate };
+enum Action { PickMode, PressTrack, SetPercent, SetLineCount, PickFrequency, PickStep, PressUpdate, PressEnter };
 enum Mode { Header, Newest, Percent };                        // start-mode entries
 enum Frequency { Off, HalfSecond, OneSecond, FiveSeconds };   // frequency entries
 
@@ -211,6 +211,13 @@ void TestControlPanel::cascade_data()
          {.action = PressUpdate, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 1}},
         {"update, header mode",
          {.action = PressUpdate, .from = {Header, 0.0, Off}, .to = {Header, 0.0, Off}, .reads = 1}},
+        // Enter in the highlight field does what the update button does; argument 1 is the keypad's Enter.
+        {"Enter, following",
+         {.action = PressEnter, .from = {Newest, 100.0, HalfSecond}, .to = {Newest, 100.0, HalfSecond}, .reads = 1}},
+        {"Enter, header mode",
+         {.action = PressEnter, .from = {Header, 0.0, Off}, .to = {Header, 0.0, Off}, .reads = 1}},
+        {"keypad Enter, percent mode",
+         {.action = PressEnter, .argument = 1.0, .from = {Percent, 50.0, Off}, .to = {Percent, 50.0, Off}, .reads = 1}},
     };
     for (const auto &[name, cascade] : rows)
         QTest::newRow(name) << cascade;
@@ -244,6 +251,11 @@ void TestControlPanel::cascade()
         break;
     case PressUpdate:
         QTest::mouseClick(controls->update, Qt::LeftButton);
+        break;
+    case PressEnter:
+        controls->highlight->setFocus();
+        QTest::keyClick(controls->highlight, argument == 0.0 ? Qt::Key_Return : Qt::Key_Enter,
+                        argument == 0.0 ? Qt::NoModifier : Qt::KeypadModifier);
         break;
     }
 

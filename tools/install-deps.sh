@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools qt5-qmake libqt5svg5-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qttranslations5-l10n
   xvfb xauth x11-apps x11-utils xdotool imagemagick
   libbenchmark-dev
   dpkg-dev file man-db desktop-file-utils appstream python3

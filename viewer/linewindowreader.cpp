@@ -230,18 +230,17 @@ Window readFromStart(Reading &r, int mode, double percent)
     return window;
 }
 
-Window readWindow(FileBytes &file, const WindowRequest &request)
+Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &encoding)
 {
     const int mode = request.startMode;
     if (request.lineCount < 1 || mode < WindowRequest::HeaderMode || mode > WindowRequest::PercentMode)
         return Window();
-    if (mode == WindowRequest::NewestMode && file.size() <= 0)
-        return Window();
     // The byte-order mark is looked for once, at the file's start, whatever the mode.
     const bool byName = request.codecName == QLatin1String("SJIS")
                         || request.codecName == QLatin1String("EUC-JP");
-    const TextEncoding encoding = TextEncoding::choose(request.codecName,
-                                                       byName ? QByteArray() : file.head());
+    encoding = TextEncoding::choose(request.codecName, byName ? QByteArray() : file.head());
+    if (mode == WindowRequest::NewestMode && file.size() <= 0)
+        return Window();
     UnitBlocks units(file, encoding.unitSize, encoding.bigEndian);
     Reading reading{file, encoding, units,
                     [&](qint64 p) { return encoding.alignToCharacter(file, p, units.unitCount()); },
@@ -288,8 +287,12 @@ WindowResult LineWindowReader::read(const QString &path, const WindowRequest &re
         return result;
     }
     FileBytes file(fd, result.fileSize);
-    Window window = readWindow(file, request);
+    TextEncoding encoding;
+    Window window = readWindow(file, request, encoding);
     result.status = WindowResult::Read;
+    if (encoding.codec)
+        result.encodingName = QString::fromLatin1(encoding.codec->name());
+    result.byteOrderMark = encoding.bomSize > 0;
     result.text = window.text;
     result.windowBegin = window.begin;
     result.windowEnd = window.end;

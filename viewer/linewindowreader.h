@@ -41,6 +41,12 @@ struct WindowResult
     qint64 windowBegin = 0;
     qint64 windowEnd = 0;
     qint64 bytesRead = 0;
+
+    // The decoding a Read used: the codec's name ("UTF-16LE", "Shift_JIS", the
+    // locale's codec when Unicode detection found no mark) and whether the
+    // file starts with a byte-order mark. Empty when no codec was needed.
+    QString encodingName;
+    bool byteOrderMark = false;
 };
 
 class LineWindowReader

@@ -5,6 +5,7 @@
 
 #include "linewindowreader.h"
 #include "mainwindow.h"
+#include "statusline.h"
 #include "ui_mainwindow.h"
 
 #include <QScrollBar>
@@ -108,9 +109,11 @@ void MainWindow::reload(bool fromTimer)
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
     if (result.status == WindowResult::OpenFailed) {
+        statusLine->showFailure(filePath, result.errorString);
         showReadWarning(result.errorString, fromTimer);
         return;
     }
+    statusLine->showRead(filePath, codecName, result);
     timerFailureWarned = false;
     if (result.status == WindowResult::Unchanged)
         return;
