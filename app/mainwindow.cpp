@@ -21,6 +21,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->textEdit->document()->setUndoRedoEnabled(false);
     readSettings();
     connect(&reloadTimer, &QTimer::timeout, this, &MainWindow::reloadFile);
+    watchScrolling();
     // A file dropped onto the window opens as if chosen in the open dialog.
     installFileDropFilter(this, ui->textEdit, [this](const QString &path) {
         if (!path.isEmpty())

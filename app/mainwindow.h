@@ -17,6 +17,10 @@
 #include <QTextCharFormat>
 #include <QTimer>
 
+#include "viewfill.h"
+
+struct WindowRequest;
+
 namespace Ui {
 class MainWindow;
 }
@@ -80,7 +84,17 @@ private:
     // viewer/viewfill.cpp
     void reload(bool fromTimer);
     void refresh();
-    void highlightMatches();
+    // The view step of a reload: the window text into the view, the request's
+    // highlight text marked, doing only what changed since the last fill; then
+    // the end followed, or the reader's selection and scroll position kept.
+    void highlightMatches(const WindowRequest &request, const QString &text);
+    // Whether reloads scroll the view to its end: newest mode, nothing
+    // selected, the view showing its end.
+    bool followsEnd() const;
+    // Makes the view follow the end again (track newest).
+    void followEnd();
+    // Notices the user scrolling the view away from its end and back.
+    void watchScrolling();
     void showReadWarning(const QString &errorString, bool fromTimer);
     // commands/
     void syncCodecActions();
@@ -108,6 +122,14 @@ private:
     // timer reload has warned, further timer failures stay quiet until a read works.
     bool readWarningOpen = false;
     bool timerFailureWarned = false;
+
+    // What the view holds, so that the next reload does only what changed.
+    FilledView filledView;
+    // The user has scrolled the view away from its end (newest mode pauses).
+    bool scrolledAway = false;
+    // The frequency box asks for timer reloads; reloadTimer is single-shot and
+    // re-armed after each one.
+    bool autoReload = false;
 };
 
 #endif // MAINWINDOW_H
