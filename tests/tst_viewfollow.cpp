@@ -145,6 +145,7 @@ private slots:
     void selectionIsKeptWhileNewLinesArrive();
     void scrolledAwayViewStaysAndFollowsAgainAtTheEnd();
     void trackNewestFollowsAgain();
+    void slowReloadsLeaveTheLoopTheirInterval();
 
 private:
     void runSeed(quint32 seed, int steps);
@@ -409,6 +410,59 @@ void TestViewFollow::trackNewestFollowsAgain()
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());
+}
+
+void TestViewFollow::slowReloadsLeaveTheLoopTheirInterval()
+{
+    // Every reload rebuilds 999 lines of 9,999 characters (the file is
+    // rewritten with other lines each time), which costs longer than the
+    // 0.5 s interval. Between two timer reloads the event loop must still get
+    // its turns: an idle timer counts them.
+    const QString path = dir.filePath(QStringLiteral("slow.log"));
+    const auto content = [](int round) {
+        QByteArray bytes;
+        const QByteArray line(9998, char('a' + round % 26));
+        for (int i = 0; i < 1000; ++i)
+            bytes += QByteArray::number(round) + line + '\n';
+        return bytes + QByteArray(round, 'z');   // a new size, or the timer skips it
+    };
+    QVERIFY(harness::writeFile(path, content(0)));
+    harness::clearSettings();
+    {
+        QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
+        settings.setValue(QStringLiteral("linecnt"), 999);
+        settings.setValue(QStringLiteral("linemax"), 9999);
+    }
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    window->openFile(path);
+    Controls c(window.get());
+    // A reload changes the text several times in a row; the turns before the
+    // first change of a reload are those since the previous reload. Once the
+    // view shows a round, the file gets the next one, so every timer reload
+    // has a new size to read.
+    int turns = 1;
+    QList<int> turnsBetween;
+    QTimer idle;
+    connect(&idle, &QTimer::timeout, this, [&] { ++turns; });
+    int round = 0;
+    int shown = 0;
+    connect(c.view, &QTextEdit::textChanged, this, [&] {
+        if (turns > 0)
+            turnsBetween << turns;
+        turns = 0;
+        if (c.view->document()->characterCount() != shown) {
+            shown = c.view->document()->characterCount();
+            harness::writeFile(path, content(++round));
+        }
+    });
+    c.track->click();   // newest mode, every 0.5 s
+    idle.start(0);
+    QVERIFY(QTest::qWaitFor([&] { return turnsBetween.size() >= 5; }, 60000));
+    // The first two are the track button's own refreshes.
+    for (int i = 2; i < turnsBetween.size(); ++i)
+        QVERIFY2(turnsBetween.at(i) >= 20,
+                 qPrintable(QStringLiteral("turns between reloads: %1").arg(turnsBetween.at(i))));
 }
 
 QTEST_MAIN(TestViewFollow)
