@@ -4,7 +4,8 @@
 // The one window of the program. Its implementation is spread over the folders
 // by job; this header is the map:
 //   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
-//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
+//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches,
+//                                   followsEnd, followEnd, watchScrolling
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
 //   commands/appearancecommands.cpp font and colour slots

@@ -9,9 +9,13 @@
 //     by 10 lines every 100 ms (N = 999, timer 0.5 s); reference: the plain
 //     widget set to the whole window once.
 // A match of the highlight text on every line. Each case lets the event loop
-// run, so layout and painting count. Runs on the offscreen platform unless
+// run, so layout and painting count. Then the earlier comparison with the
+// literal way (setPlainText, then the QTextDocument::find loop; the
+// stream-based reading) on a 999-line window. Runs on the offscreen platform unless
 // QT_QPA_PLATFORM says otherwise.
 
+#include "linewindowreader.h"
+#include "literalreader.h"
 #include "mainwindow.h"
 #include "viewfill.h"
 
@@ -29,6 +33,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <atomic>
@@ -211,6 +216,139 @@ void BM_FollowStall(benchmark::State &state)
     state.counters["worst_after_1s_ms"] = double(worstSteady);
 }
 
+const QColor background("#ffff00");
+const QColor foreground("#ff0000");
+
+// The literal comparison: the window of a 5,000-line log read by the engine.
+struct Fixture
+{
+    QTemporaryDir dir;
+    QString path;
+    WindowRequest request;
+    QString window;
+};
+
+Fixture *fixture = nullptr;
+
+// 5,000 log lines of about 120 bytes, each with one "ERROR" in it.
+void writeLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    for (int i = 0; i < 5000; ++i) {
+        file.write(QStringLiteral("2026-12-08 10:%1 [ERROR] worker-%2 request %3 failed: "
+                                  "upstream timed out after 30000 ms, retrying\n")
+                       .arg(i % 60, 2, 10, QLatin1Char('0'))
+                       .arg(i % 7)
+                       .arg(i, 6, 10, QLatin1Char('0'))
+                       .toUtf8());
+    }
+}
+
+// A view as the window has it: read-only, no wrapping, no undo history.
+std::unique_ptr<QTextEdit> ourView()
+{
+    auto view = std::make_unique<QTextEdit>();
+    view->setReadOnly(true);
+    view->setLineWrapMode(QTextEdit::NoWrap);
+    view->document()->setUndoRedoEnabled(false);
+    view->resize(900, 400);
+    view->show();
+    return view;
+}
+
+// A view as the literal design leaves it: undo history on.
+std::unique_ptr<QTextEdit> literalView()
+{
+    auto view = std::make_unique<QTextEdit>();
+    view->setReadOnly(true);
+    view->setLineWrapMode(QTextEdit::NoWrap);
+    view->resize(900, 400);
+    view->show();
+    return view;
+}
+
+void markByFindLoop(QTextEdit *view)
+{
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    QTextDocument *document = view->document();
+    QTextCursor cursor = document->find(needle, 0, QTextDocument::FindFlags());
+    while (!cursor.isNull()) {
+        cursor.mergeCharFormat(format);
+        cursor = document->find(needle, cursor, QTextDocument::FindFlags());
+    }
+}
+
+void BM_SetPlainText(benchmark::State &state)
+{
+    auto view = ourView();
+    for (auto _ : state) {
+        view->setPlainText(fixture->window);
+        scrollToEnd(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
+// The new text and its marks in one edit block, as a reload puts them in.
+void BM_SetPlainTextWithMarks(benchmark::State &state)
+{
+    auto view = ourView();
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    int marks = 0;
+    for (auto _ : state) {
+        fillView(view.get(), fixture->window, QTextCharFormat(), needle, format);
+        marks = view->toPlainText().count(needle, Qt::CaseInsensitive);
+        scrollToEnd(view.get());
+        QCoreApplication::processEvents();
+    }
+    state.counters["marks"] = marks;
+}
+
+// The literal way: the find loop run after the text was set and laid out.
+void BM_SetPlainTextThenFindLoop(benchmark::State &state)
+{
+    auto view = literalView();
+    for (auto _ : state) {
+        view->setPlainText(fixture->window);
+        view->ensureCursorVisible();
+        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        markByFindLoop(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_Refresh(benchmark::State &state)
+{
+    auto view = ourView();
+    const QTextCharFormat format = highlightFormat(background, foreground);
+    for (auto _ : state) {
+        const WindowResult result = LineWindowReader::read(fixture->path, fixture->request);
+        fillView(view.get(), result.text, QTextCharFormat(), needle, format);
+        scrollToEnd(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_RefreshLiteral(benchmark::State &state)
+{
+    auto view = literalView();
+    for (auto _ : state) {
+        const QString text = LiteralReader::read(fixture->path, fixture->request);
+        view->setPlainText(text);
+        view->ensureCursorVisible();
+        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        markByFindLoop(view.get());
+        QCoreApplication::processEvents();
+    }
+}
+
+BENCHMARK(BM_SetPlainText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetPlainTextWithMarks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetPlainTextThenFindLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshLiteral)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 } // namespace
 
 BENCHMARK(BM_FollowTick)
@@ -234,6 +372,16 @@ int main(int argc, char *argv[])
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     benchmark::Initialize(&argc, argv);
+
+    Fixture data;
+    data.path = QDir(data.dir.path()).filePath(QStringLiteral("errors.log"));
+    writeLog(data.path);
+    data.request.startMode = WindowRequest::NewestMode;
+    data.request.lineCount = 999;
+    data.request.maxLineChars = 1000;
+    data.window = LineWindowReader::read(data.path, data.request).text;
+    fixture = &data;
+
     benchmark::RunSpecifiedBenchmarks();
     return 0;
 }

@@ -1,5 +1,5 @@
 // MainWindow: reload, refresh, reloadFile, highlightMatches, followsEnd,
-// followEnd, showReadWarning; and the view-side helpers they use.
+// followEnd, watchScrolling, showReadWarning; and the view-side helpers they use.
 
 #include "viewfill.h"
 
@@ -7,8 +7,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QMessageBox>
 #include <QAbstractTextDocumentLayout>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -134,7 +134,7 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
         return FillChange::None;
 
     FillChange change = FillChange::Rebuilt;
-    const WindowOverlap overlap = same && filled.plain && key.startMode == 1
+    const WindowOverlap overlap = same && filled.plain && key.startMode == WindowRequest::NewestMode
                                       ? findOverlap(filled.text, text)
                                       : WindowOverlap();
     const QStringView added = QStringView(text).mid(overlap.kept);
