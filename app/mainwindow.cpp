@@ -27,16 +27,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&reloadTimer, &QTimer::timeout, this, &MainWindow::reloadFile);
     // Enter in the highlight field applies it, exactly as the update button does.
     connect(ui->lineEdit, &QLineEdit::returnPressed, ui->pushButton_4, &QPushButton::click);
-    // Newest mode with the timer on follows the file's end. Connected after the
-    // boxes' own handlers, so the timer has been started or stopped already.
-    const auto showFollow = [this] {
-        const bool follows = ui->comboBox_2->currentIndex() == WindowRequest::NewestMode
-                             && reloadTimer.isActive();
-        statusLine->setFollowState(follows ? StatusLine::Following : StatusLine::NotFollowing);
-    };
-    connect(ui->comboBox_2, qOverload<int>(&QComboBox::currentIndexChanged), statusLine, showFollow);
-    connect(ui->comboBox_3, qOverload<int>(&QComboBox::currentIndexChanged), statusLine, showFollow);
-    showFollow();
+    watchScrolling();
+    watchFollowState();
     // A file dropped onto the window opens as if chosen in the open dialog.
     installFileDropFilter(this, ui->textEdit, [this](const QString &path) { openFile(path); });
 }

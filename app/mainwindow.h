@@ -5,7 +5,9 @@
 // by job; this header is the map:
 //   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
 //   app/readwarnings.cpp            showReadWarning
-//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches
+//   app/followstate.cpp             watchFollowState, showFollowState
+//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches,
+//                                   followsEnd, followEnd, watchScrolling
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
 //   commands/appearancecommands.cpp font and colour slots
@@ -17,6 +19,10 @@
 #include <QString>
 #include <QTextCharFormat>
 #include <QTimer>
+
+#include "viewfill.h"
+
+struct WindowRequest;
 
 namespace Ui {
 class MainWindow;
@@ -82,7 +88,21 @@ private:
     // viewer/viewfill.cpp
     void reload(bool fromTimer);
     void refresh();
-    void highlightMatches();
+    // The view step of a reload: the window text into the view, the request's
+    // highlight text marked, doing only what changed since the last fill; then
+    // the end followed, or the reader's selection and scroll position kept.
+    void highlightMatches(const WindowRequest &request, const QString &text);
+    // Whether reloads scroll the view to its end: newest mode, nothing
+    // selected, the view showing its end.
+    bool followsEnd() const;
+    // Makes the view follow the end again (track newest).
+    void followEnd();
+    // Notices the user scrolling the view away from its end and back.
+    void watchScrolling();
+    // app/followstate.cpp: the status line's follow state, kept up to date
+    // with the mode, the timer, the selection and the scrolling.
+    void watchFollowState();
+    void showFollowState();
     // app/readwarnings.cpp
     void showReadWarning(const QString &errorString, bool fromTimer);
     // commands/
@@ -115,6 +135,13 @@ private:
 
     // The status bar's fields (app/statusline.cpp); reload reports to it.
     StatusLine *statusLine = nullptr;
+    // What the view holds, so that the next reload does only what changed.
+    FilledView filledView;
+    // The user has scrolled the view away from its end (newest mode pauses).
+    bool scrolledAway = false;
+    // The frequency box asks for timer reloads; reloadTimer is single-shot and
+    // re-armed after each one.
+    bool autoReload = false;
 };
 
 #endif // MAINWINDOW_H

@@ -1,42 +1,229 @@
-// The view side of a reload, on a newest-mode window of 999 lines with a match
-// of the highlight text on every line: setPlainText alone, setPlainText with
-// the marks (ours, in the same edit block; and the find loop afterwards, each
-// minus setPlainText alone giving the highlighting pass), and a whole refresh
-// (read, setPlainText, highlight, scroll) done our way and the literal way.
-// Every case scrolls to the end and lets the event loop run. Then the status
-// line's share: a timer reload of the unchanged file, and a whole refresh,
-// each without and with the status line's update. Prints the ratios.
-//
-// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// The view side of a reload, each case side by side with the same text set
+// whole into a QPlainTextEdit, the plain widget a user would compare with:
+//   - a follow tick: k new lines arrive in a newest-mode window of N lines
+//     (the view drops k lines at the top, appends k, marks them, scrolls);
+//     reference: the plain widget laying out just those k lines;
+//   - a full rebuild of the window (setPlainText, marks, scroll); reference:
+//     the plain widget set to the whole window;
+//   - the worst event-loop stall of a real window following a file that grows
+//     by 10 lines every 100 ms (N = 999, timer 0.5 s); reference: the plain
+//     widget set to the whole window once.
+// A match of the highlight text on every line. Each case lets the event loop
+// run, so layout and painting count. Then the earlier comparison with the
+// literal way (setPlainText, then the QTextDocument::find loop; the
+// stream-based reading) on a 999-line window, and the status line's share of
+// a timer reload of the unchanged file and of a whole refresh. Runs on the offscreen platform unless
+// QT_QPA_PLATFORM says otherwise.
 
 #include "linewindowreader.h"
 #include "literalreader.h"
+#include "mainwindow.h"
 #include "statusline.h"
 #include "viewfill.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextDocument>
+#include <QTimer>
 
-#include <cstdio>
-#include <map>
-#include <memory>
-#include <string>
+#include <atomic>
+#include <thread>
 
 namespace {
 
 const QString needle = QStringLiteral("error");
+
+// Line i of the log, bytes long with its line feed.
+QString logLine(int i, int bytes)
+{
+    QString line = QStringLiteral("2026-12-08 10:%1 [ERROR] worker-%2 request %3 failed: ")
+                       .arg(i % 60, 2, 10, QLatin1Char('0'))
+                       .arg(i % 7)
+                       .arg(i, 8, 10, QLatin1Char('0'));
+    while (line.size() < bytes - 1)
+        line += QStringLiteral("upstream timed out, retrying ");
+    line.truncate(bytes - 1);
+    return line + QLatin1Char('\n');
+}
+
+// The newest-mode window of lines [first, first + n): the lines and the empty
+// line behind the final line feed.
+QString window(int first, int n, int bytes)
+{
+    QString text;
+    for (int i = first; i < first + n; ++i)
+        text += logLine(i, bytes);
+    return text + QLatin1Char('\n');
+}
+
+template <typename View> void prepare(View *view)
+{
+    view->setReadOnly(true);
+    view->setLineWrapMode(View::NoWrap);
+    view->document()->setUndoRedoEnabled(false);
+    view->resize(900, 400);
+    view->show();
+    QCoreApplication::processEvents();
+}
+
+FillKey newestKey()
+{
+    FillKey key;
+    key.startMode = 1;
+    key.needle = needle;
+    key.markFormat = highlightFormat(QColor("#ffff00"), QColor("#ff0000"));
+    return key;
+}
+
+// args: k new lines, N, bytes per line
+void BM_FollowTick(benchmark::State &state)
+{
+    const int k = int(state.range(0)), n = int(state.range(1)), bytes = int(state.range(2));
+    QTextEdit view;
+    prepare(&view);
+    FilledView filled;
+    const FillKey key = newestKey();
+    int dropped = 0;
+    refillView(&view, filled, key, window(0, n, bytes), &dropped);
+    QCoreApplication::processEvents();
+    int first = 0;
+    int appended = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        first += k;
+        const QString next = window(first, n, bytes);
+        state.ResumeTiming();
+        appended += refillView(&view, filled, key, next, &dropped) == FillChange::Appended;
+        scrollToEnd(&view);
+        QCoreApplication::processEvents();
+    }
+    // With k >= N no line of the old window stays: those ticks are rebuilds.
+    state.counters["appended"] = appended == int(state.iterations()) ? 1 : 0;
+}
+
+void BM_PlainKLines(benchmark::State &state)
+{
+    const int k = int(state.range(0)), bytes = int(state.range(2));
+    QPlainTextEdit view;
+    prepare(&view);
+    const QString lines = window(1000, k, bytes);
+    for (auto _ : state) {
+        view.setPlainText(lines);
+        view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCoreApplication::processEvents();
+    }
+}
+
+// args: N, bytes per line
+void BM_Rebuild(benchmark::State &state)
+{
+    const int n = int(state.range(0)), bytes = int(state.range(1));
+    QTextEdit view;
+    prepare(&view);
+    const FillKey key = newestKey();
+    const QString texts[] = {window(0, n, bytes), window(1, n, bytes)};
+    int i = 0;
+    for (auto _ : state) {
+        fillView(&view, texts[++i % 2], key.textFormat, key.needle, key.markFormat);
+        scrollToEnd(&view);
+        QCoreApplication::processEvents();
+    }
+}
+
+void BM_PlainWhole(benchmark::State &state)
+{
+    const int n = int(state.range(0)), bytes = int(state.range(1));
+    QPlainTextEdit view;
+    prepare(&view);
+    const QString texts[] = {window(0, n, bytes), window(1, n, bytes)};
+    int i = 0;
+    for (auto _ : state) {
+        view.setPlainText(texts[++i % 2]);
+        view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCoreApplication::processEvents();
+    }
+}
+
+// The real window follows a file that a thread grows by 10 lines every
+// 100 ms; a 5 ms timer measures how late the event loop serves it.
+void BM_FollowStall(benchmark::State &state)
+{
+    const int bytes = int(state.range(0));
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("growing.log"));
+    {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(window(0, 1200, bytes).toUtf8());
+    }
+    {
+        QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
+        settings.clear();
+        settings.setValue(QStringLiteral("sktype"), 1);
+        settings.setValue(QStringLiteral("linecnt"), 999);
+        settings.setValue(QStringLiteral("chmode"), false);
+    }
+    qint64 worst = 0;
+    qint64 worstSteady = 0;   // after the first second: the first layout of the window is done
+    for (auto _ : state) {
+        MainWindow viewer;
+        viewer.resize(900, 500);
+        viewer.show();
+        viewer.findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(needle);
+        viewer.openFile(path);
+        viewer.findChild<QComboBox *>(QStringLiteral("comboBox_3"))->setCurrentIndex(1);   // 0.5 s
+        QCoreApplication::processEvents();
+
+        std::atomic<bool> stop{false};
+        std::thread writer([&] {
+            for (int i = 1200; !stop; i += 10) {
+                QFile file(path);
+                file.open(QIODevice::WriteOnly | QIODevice::Append);
+                file.write(window(i, 10, bytes).chopped(1).toUtf8());
+                file.close();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        qint64 due = 5;
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            worst = qMax(worst, now - due);
+            if (now > 1000)
+                worstSteady = qMax(worstSteady, now - due);
+            due = now + 5;
+        });
+        probe.start(5);   // PreciseTimer: lateness beyond a millisecond is the loop's
+        while (clock.elapsed() < 6000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        stop = true;
+        writer.join();
+    }
+    state.counters["worst_stall_ms"] = double(worst);
+    state.counters["worst_after_1s_ms"] = double(worstSteady);
+}
+
 const QColor background("#ffff00");
 const QColor foreground("#ff0000");
 
+// The literal comparison: the window of a 5,000-line log read by the engine.
 struct Fixture
 {
     QTemporaryDir dir;
@@ -114,8 +301,8 @@ void BM_SetPlainTextWithMarks(benchmark::State &state)
     const QTextCharFormat format = highlightFormat(background, foreground);
     int marks = 0;
     for (auto _ : state) {
-        fillView(view.get(), fixture->window,
-                 [&] { marks = markMatches(view.get(), needle, format); });
+        fillView(view.get(), fixture->window, QTextCharFormat(), needle, format);
+        marks = view->toPlainText().count(needle, Qt::CaseInsensitive);
         scrollToEnd(view.get());
         QCoreApplication::processEvents();
     }
@@ -141,7 +328,7 @@ void BM_Refresh(benchmark::State &state)
     const QTextCharFormat format = highlightFormat(background, foreground);
     for (auto _ : state) {
         const WindowResult result = LineWindowReader::read(fixture->path, fixture->request);
-        fillView(view.get(), result.text, [&] { markMatches(view.get(), needle, format); });
+        fillView(view.get(), result.text, QTextCharFormat(), needle, format);
         scrollToEnd(view.get());
         QCoreApplication::processEvents();
     }
@@ -160,6 +347,9 @@ void BM_RefreshLiteral(benchmark::State &state)
     }
 }
 
+BENCHMARK(BM_SetPlainText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetPlainTextWithMarks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetPlainTextThenFindLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
 // The timer's tick on a file whose size has not changed: one open, one size query.
 void BM_UnchangedReload(benchmark::State &state)
 {
@@ -193,58 +383,40 @@ void BM_RefreshWithStatusLine(benchmark::State &state)
     for (auto _ : state) {
         const WindowResult result = LineWindowReader::read(fixture->path, fixture->request);
         line.showRead(fixture->path, QString(), result);
-        fillView(view.get(), result.text, [&] { markMatches(view.get(), needle, format); });
+        fillView(view.get(), result.text, QTextCharFormat(), needle, format);
         scrollToEnd(view.get());
         QCoreApplication::processEvents();
     }
 }
 
-BENCHMARK(BM_SetPlainText)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SetPlainTextWithMarks)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SetPlainTextThenFindLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshLiteral)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_UnchangedReload)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UnchangedReloadWithStatusLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RefreshWithStatusLine)->Unit(benchmark::kMillisecond);
 
-// Collects each case's mean time so the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    std::map<std::string, double> seconds;
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            // With repetitions only the median counts; without, the one run.
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
-            seconds[run.run_name.function_name] = run.GetAdjustedRealTime() / 1e3;   // ms -> s
-        }
-    }
-
-    double of(const std::string &name) const
-    {
-        const auto found = seconds.find(name);
-        return found == seconds.end() ? 0.0 : found->second;
-    }
-
-    static void printRatio(const char *what, double a, double b)
-    {
-        if (a > 0 && b > 0)
-            std::printf("%-62s %10.2f\n", what, a / b);
-    }
-};
-
 } // namespace
+
+BENCHMARK(BM_FollowTick)
+    ->ArgsProduct({{1, 10, 20, 100}, {20, 200, 999}, {120, 1000}})
+    ->Unit(benchmark::kMillisecond)->Iterations(60);
+BENCHMARK(BM_PlainKLines)
+    ->ArgsProduct({{1, 10, 20, 100}, {0}, {120, 1000}})
+    ->Unit(benchmark::kMillisecond)->Iterations(60);
+BENCHMARK(BM_Rebuild)->ArgsProduct({{20, 200, 999}, {120, 1000}})->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_PlainWhole)->ArgsProduct({{20, 200, 999}, {120, 300, 1000}})->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_FollowStall)->Arg(120)->Arg(300)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QTemporaryDir settingsDir;
+    QCoreApplication::setApplicationName(QStringLiteral("Tailpeek"));
+    QCoreApplication::setOrganizationName(QStringLiteral("VARNOK"));
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     benchmark::Initialize(&argc, argv);
 
     Fixture data;
@@ -256,23 +428,6 @@ int main(int argc, char *argv[])
     data.window = LineWindowReader::read(data.path, data.request).text;
     fixture = &data;
 
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-
-    const double plain = reporter.of("BM_SetPlainText");
-    const double withMarks = reporter.of("BM_SetPlainTextWithMarks");
-    const double literalMarks = reporter.of("BM_SetPlainTextThenFindLoop");
-    std::printf("\nratios\n");
-    RatioReporter::printRatio("highlighting pass (with marks - without) / setPlainText (<= 2)",
-                              withMarks - plain, plain);
-    RatioReporter::printRatio("literal highlighting pass / ours", literalMarks - plain,
-                              withMarks - plain);
-    RatioReporter::printRatio("literal refresh / ours (>= 30)", reporter.of("BM_RefreshLiteral"),
-                              reporter.of("BM_Refresh"));
-    RatioReporter::printRatio("unchanged timer reload with status line / without (~1)",
-                              reporter.of("BM_UnchangedReloadWithStatusLine"),
-                              reporter.of("BM_UnchangedReload"));
-    RatioReporter::printRatio("refresh with status line / without",
-                              reporter.of("BM_RefreshWithStatusLine"), reporter.of("BM_Refresh"));
+    benchmark::RunSpecifiedBenchmarks();
     return 0;
 }

@@ -26,7 +26,9 @@ void MainWindow::on_pushButton_4_clicked()
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    // Track newest: newest mode (its own cascade), then updates every 0.5 s.
+    // Track newest: the view follows the end again, newest mode (its own
+    // cascade), then updates every 0.5 s.
+    followEnd();
     ui->comboBox_2->setCurrentIndex(1);
     ui->comboBox_3->setCurrentIndex(1);
 }
@@ -36,10 +38,14 @@ void MainWindow::on_comboBox_3_currentIndexChanged(int index)
     const auto entry = static_cast<unsigned>(index);   // -1 while the box is empty
     if (entry >= std::size(reloadIntervalsMs))
         return;
-    if (entry == 0)
+    autoReload = entry != 0;
+    if (entry == 0) {
         reloadTimer.stop();
-    else
+    } else {
+        // Single-shot, re-armed by reloadFile() when a reload ends.
+        reloadTimer.setSingleShot(true);
         reloadTimer.start(reloadIntervalsMs[entry]);
+    }
 }
 
 void MainWindow::on_spinBox_valueChanged(int)

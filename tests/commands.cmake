@@ -20,3 +20,9 @@ target_link_libraries(tst_appearance PRIVATE tailpeekwindowharness)
 
 tailpeek_add_test(tst_settings tst_settings.cpp)
 target_link_libraries(tst_settings PRIVATE tailpeekwindowharness)
+
+# The view after a reload against a fresh rebuild, and following while reading.
+tailpeek_add_test(tst_viewdifferential tst_viewdifferential.cpp)
+target_link_libraries(tst_viewdifferential PRIVATE tailpeekwindowharness)
+tailpeek_add_test(tst_viewfollow tst_viewfollow.cpp)
+target_link_libraries(tst_viewfollow PRIVATE tailpeekwindowharness)

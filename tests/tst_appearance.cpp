@@ -330,7 +330,11 @@ void TestAppearance::selectingInViewKeepsTextColour()
     QTest::mouseClick(controls->update, Qt::LeftButton);
     QCOMPARE(harness::foregroundAt(controls->view, unmarkedPosition), black);
     QCOMPARE(harness::charsWithBackground(controls->view, yellow), markedChars);
-    QCOMPARE(controls->view->textColor(), black);
+    // A selection is the reader's and outlives the reload, in its own format.
+    if (position >= 0)
+        QCOMPARE(controls->view->textColor(), black);
+    else
+        QCOMPARE(controls->view->textCursor().selectionEnd(), unmarkedPosition);
     QTest::mouseClick(controls->update, Qt::LeftButton);
     QCOMPARE(harness::foregroundAt(controls->view, unmarkedPosition), black);
 

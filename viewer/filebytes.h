@@ -1,6 +1,9 @@
 #ifndef FILEBYTES_H
 #define FILEBYTES_H
 
+// Part of the reading engine in viewer/, which uses Qt Core only; the view
+// filling beside it (viewfill) uses widgets and shows no dialog.
+//
 // Positional reads from one open file, never past the size taken when it was
 // opened, and random access to its code units for the backward scans.
 

@@ -1,6 +1,9 @@
 #ifndef LINEREADS_H
 #define LINEREADS_H
 
+// Part of the reading engine in viewer/, which uses Qt Core only; the view
+// filling beside it (viewfill) uses widgets and shows no dialog.
+//
 // Cuts decoded text into the reads of a bounded line read and keeps those
 // that pass the extract filter.
 

@@ -1,6 +1,9 @@
 #ifndef LINEWINDOWREADER_H
 #define LINEWINDOWREADER_H
 
+// Part of the reading engine in viewer/, which uses Qt Core only; the view
+// filling beside it (viewfill) uses widgets and shows no dialog.
+//
 // Reads one bounded window of lines from a text file. Qt Core only: no widget,
 // no dialog. The caller (MainWindow::reload) turns a failure into a warning.
 

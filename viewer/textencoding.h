@@ -1,6 +1,9 @@
 #ifndef TEXTENCODING_H
 #define TEXTENCODING_H
 
+// Part of the reading engine in viewer/, which uses Qt Core only; the view
+// filling beside it (viewfill) uses widgets and shows no dialog.
+//
 // The decoding of one reload: which codec, how wide its code units are, the
 // byte-order mark to hide, and where characters begin.
 

@@ -1,5 +1,5 @@
-// MainWindow: reload, refresh, reloadFile, highlightMatches;
-// and the view-side helpers they use.
+// MainWindow: reload, refresh, reloadFile, highlightMatches, followsEnd,
+// followEnd, watchScrolling; and the view-side helpers they use.
 
 #include "viewfill.h"
 
@@ -8,6 +8,7 @@
 #include "statusline.h"
 #include "ui_mainwindow.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -15,19 +16,202 @@
 #include <QTextEdit>
 #include <QVector>
 
-void fillView(QTextEdit *view, const QString &text, const std::function<void()> &mark)
+namespace {
+
+// Characters that QTextCursor::insertText() turns into a block boundary as it
+// does "\n". A text without them has its characters at the same positions in
+// the document as in the string.
+bool isPlain(QStringView text)
 {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\r' || u == QChar::ParagraphSeparator || u == 0xfdd0 || u == 0xfdd1)
+            return false;
+    }
+    return true;
+}
+
+void collectMarks(QTextBlock block, const QString &needle, QVector<QPair<int, int>> &marks)
+{
+    // QTextDocument::find() looks inside one block at a time, in the block's
+    // text with no-break spaces read as spaces, and goes on right behind the
+    // previous match.
+    for (; block.isValid(); block = block.next()) {
+        QString text = block.text();
+        if (text.size() < needle.size())
+            continue;
+        text.replace(QChar::Nbsp, QLatin1Char(' '));
+        for (int at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive)) {
+            marks.append({block.position() + at, block.position() + at + needle.size()});
+        }
+    }
+}
+
+// Removes the lines that left the top, the old last line, and appends the new lines.
+void continueView(QTextEdit *view, const QString &older, const QString &newer,
+                  const WindowOverlap &overlap, const FillKey &key)
+{
+    QTextDocument *document = view->document();
+    QTextCursor cursor(document);
+    // Two edit blocks, the end first: one block spanning the top and the end
+    // would make the layout redo every line in between.
+    cursor.beginEditBlock();
+    const int tail = overlap.dropped + overlap.kept;
+    cursor.setPosition(older.size());
+    if (tail < older.size())
+        cursor.setPosition(tail, QTextCursor::KeepAnchor);
+    cursor.insertText(newer.mid(overlap.kept), key.textFormat);
+    markMatches(view, key.needle, key.markFormat, tail);
+    cursor.endEditBlock();
+    if (overlap.dropped > 0) {
+        cursor.setPosition(0);
+        cursor.setPosition(overlap.dropped, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+}
+
+} // namespace
+
+void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textFormat,
+              const QString &needle, const QTextCharFormat &markFormat)
+{
+    // setPlainText inserts under the edit cursor's format. Behind a mark, or
+    // over a selection that holds one, that is the mark's format, and the whole
+    // new text would take it; put the view's own format there first.
+    QTextCursor edit = view->textCursor();
+    edit.clearSelection();
+    edit.setCharFormat(textFormat);
+    view->setTextCursor(edit);
+
     QTextCursor batch(view->document());
     batch.beginEditBlock();
     view->setPlainText(text);
-    mark();
+    markMatches(view, needle, markFormat);
     batch.endEditBlock();
+}
+
+bool FillKey::operator==(const FillKey &other) const
+{
+    return path == other.path && startMode == other.startMode && lineCount == other.lineCount
+           && codecName == other.codecName && maxLineChars == other.maxLineChars
+           && extract == other.extract && needle == other.needle
+           && textFormat == other.textFormat && markFormat == other.markFormat;
+}
+
+WindowOverlap findOverlap(const QString &older, const QString &newer)
+{
+    if (older.isEmpty() || newer.isEmpty() || !older.endsWith('\n') || !newer.endsWith('\n'))
+        return {};
+    const QStringView old(older);
+    const QStringView next(newer);
+    const int lastLine = older.lastIndexOf('\n', older.size() - 2) + 1;
+    const QStringView firstLine = next.left(newer.indexOf('\n') + 1);
+    // A line of older that newer begins with is a candidate; a text of many
+    // equal lines could make every line one, so only a few are compared whole.
+    int compared = 0;
+    for (int at = 0; at < older.size() && compared < 8; at = older.indexOf('\n', at) + 1) {
+        if (!old.mid(at).startsWith(firstLine))
+            continue;
+        ++compared;
+        for (const int end : {older.size(), lastLine}) {
+            const int kept = end - at;
+            if (kept > 0 && kept <= newer.size() && old.mid(at, kept) == next.left(kept))
+                return {at, kept};
+        }
+    }
+    return {};
+}
+
+FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
+                      const QString &text, int *dropped)
+{
+    QTextDocument *document = view->document();
+    const bool same = filled.valid && filled.key == key
+                      && filled.characterCount == document->characterCount();
+    *dropped = 0;
+    if (same && filled.text == text)
+        return FillChange::None;
+
+    FillChange change = FillChange::Rebuilt;
+    const WindowOverlap overlap = same && filled.plain && key.startMode == WindowRequest::NewestMode
+                                      ? findOverlap(filled.text, text)
+                                      : WindowOverlap();
+    const QStringView added = QStringView(text).mid(overlap.kept);
+    if (overlap.dropped >= 0 && isPlain(added)) {
+        continueView(view, filled.text, text, overlap, key);
+        *dropped = overlap.dropped;
+        change = FillChange::Appended;
+    } else {
+        fillView(view, text, key.textFormat, key.needle, key.markFormat);
+        filled.plain = isPlain(text);
+        *dropped = -1;
+    }
+    filled.valid = true;
+    filled.key = key;
+    filled.text = text;
+    filled.characterCount = document->characterCount();
+    return change;
+}
+
+void keepInsertionFormat(QTextEdit *view, const QTextCharFormat &textFormat)
+{
+    // A cursor left behind a mark would report, and insert in, the mark's
+    // format, as a rebuild never leaves it; a selection is the user's and stays.
+    QTextCursor edit = view->textCursor();
+    if (edit.hasSelection() || edit.charFormat() == textFormat)
+        return;
+    const int vertical = view->verticalScrollBar()->value();
+    const int horizontal = view->horizontalScrollBar()->value();
+    edit.setCharFormat(textFormat);
+    view->setTextCursor(edit);
+    view->verticalScrollBar()->setValue(vertical);
+    view->horizontalScrollBar()->setValue(horizontal);
 }
 
 void scrollToEnd(QTextEdit *view)
 {
     view->ensureCursorVisible();
     view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+}
+
+bool showsEnd(const QTextEdit *view)
+{
+    const QScrollBar *bar = view->verticalScrollBar();
+    return bar->value() >= bar->maximum();
+}
+
+ViewPlace viewPlace(const QTextEdit *view)
+{
+    ViewPlace place;
+    const QTextCursor cursor = view->textCursor();
+    place.anchor = cursor.anchor();
+    place.position = cursor.position();
+    place.selection = cursor.hasSelection();
+    const QTextBlock top = view->cursorForPosition(QPoint(0, 0)).block();
+    place.topPosition = top.position();
+    place.topOffset = view->verticalScrollBar()->value()
+                      - int(view->document()->documentLayout()->blockBoundingRect(top).top());
+    place.horizontal = view->horizontalScrollBar()->value();
+    return place;
+}
+
+void restoreViewPlace(QTextEdit *view, const ViewPlace &place, int dropped)
+{
+    QTextDocument *document = view->document();
+    const int last = document->characterCount() - 1;
+    const auto moved = [&](int position) { return qBound(0, position - dropped, last); };
+    if (place.selection) {
+        QTextCursor cursor(document);
+        cursor.setPosition(moved(place.anchor));
+        cursor.setPosition(moved(place.position), QTextCursor::KeepAnchor);
+        view->setTextCursor(cursor);   // scrolls to the cursor: the scroll bars come next
+    }
+    const bool topLeft = place.topPosition < dropped;
+    const QTextBlock top = document->findBlock(moved(place.topPosition));
+    const qreal y = document->documentLayout()->blockBoundingRect(top).top();
+    view->verticalScrollBar()->setValue(int(y) + (topLeft ? 0 : place.topOffset));
+    view->horizontalScrollBar()->setValue(place.horizontal);
 }
 
 QTextCharFormat highlightFormat(const QColor &background, const QColor &foreground)
@@ -44,27 +228,16 @@ QTextCharFormat highlightFormat(const QColor &background, const QColor &foregrou
     return format;
 }
 
-int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &format)
+int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &format,
+                int fromPosition)
 {
     if (needle.isEmpty())
         return 0;
     QTextDocument *document = view->document();
-
-    // QTextDocument::find() looks inside one block at a time, in the block's
-    // text with no-break spaces read as spaces, and goes on right behind the
-    // previous match. Collecting the matches the same way first keeps the
-    // document untouched until the single edit block below.
+    // Collecting the matches first keeps the document untouched until the
+    // single edit block below.
     QVector<QPair<int, int>> marks;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QString text = block.text();
-        if (text.size() < needle.size())
-            continue;
-        text.replace(QChar::Nbsp, QLatin1Char(' '));
-        for (int at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
-             at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive)) {
-            marks.append({block.position() + at, block.position() + at + needle.size()});
-        }
-    }
+    collectMarks(document->findBlock(fromPosition), needle, marks);
     if (marks.isEmpty())
         return 0;
 
@@ -87,6 +260,11 @@ void MainWindow::refresh()
 void MainWindow::reloadFile()
 {
     reload(true);
+    // The timer is single-shot: the next interval counts from the end of this
+    // reload, so a reload slower than its interval never has another queued
+    // behind it, and painting and input get the whole interval.
+    if (autoReload && !reloadTimer.isActive())
+        reloadTimer.start();
 }
 
 void MainWindow::reload(bool fromTimer)
@@ -104,7 +282,7 @@ void MainWindow::reload(bool fromTimer)
     request.maxLineChars = maxLineChars;
     request.codecName = codecName;
     request.extract = extractMode;
-    request.highlightText = ui->lineEdit->text();
+    request.highlightText = ui->lineEdit->text();   // read once: the filter and the marks
 
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
@@ -119,20 +297,77 @@ void MainWindow::reload(bool fromTimer)
         return;
 
     lastFileSize = result.fileSize;
-    // setPlainText inserts under the edit cursor's format. Behind a mark, or
-    // over a selection that holds one, that is the mark's format, and the whole
-    // new text would take it; put the view's own format there first.
-    QTextCursor cursor = ui->textEdit->textCursor();
-    cursor.clearSelection();
-    cursor.setCharFormat(viewFormat);
-    ui->textEdit->setTextCursor(cursor);
-    fillView(ui->textEdit, result.text, [this] { highlightMatches(); });
-    if (request.startMode == WindowRequest::NewestMode)
-        scrollToEnd(ui->textEdit);
+    highlightMatches(request, result.text);
+    showFollowState();
 }
 
-void MainWindow::highlightMatches()
+void MainWindow::highlightMatches(const WindowRequest &request, const QString &text)
 {
-    markMatches(ui->textEdit, ui->lineEdit->text(),
-                highlightFormat(highlightBackground, highlightForeground));
+    FillKey key;
+    key.startMode = request.startMode;
+    key.lineCount = request.lineCount;
+    key.codecName = request.codecName;
+    key.maxLineChars = request.maxLineChars;
+    key.extract = request.extract;
+    key.needle = request.highlightText;
+    key.textFormat = viewFormat;
+    key.markFormat = highlightFormat(highlightBackground, highlightForeground);
+    key.path = filePath;
+
+    // Decided before the text changes. Newest mode follows the end when the
+    // view shows it with nothing selected, and always when it is new: another
+    // file, or newest mode just chosen.
+    const bool newest = request.startMode == WindowRequest::NewestMode;
+    const bool fresh = !filledView.valid || filledView.key.startMode != request.startMode
+                       || filledView.key.path != filePath;
+    const bool follow = newest && (fresh || followsEnd());
+    const ViewPlace place = viewPlace(ui->textEdit);
+    const QString before = filledView.text;
+    int dropped = 0;
+    const FillChange change = refillView(ui->textEdit, filledView, key, text, &dropped);
+    keepInsertionFormat(ui->textEdit, viewFormat);
+    if (follow) {
+        scrollToEnd(ui->textEdit);
+    } else if (change != FillChange::None) {
+        // A rebuild in newest mode keeps the reader on the same lines when
+        // the new text continues the old one.
+        if (dropped < 0 && newest) {
+            const int overlap = findOverlap(before, text).dropped;
+            dropped = overlap >= 0 ? overlap : before.size();   // none: all of it has left
+        }
+        dropped = qMax(0, dropped);
+        restoreViewPlace(ui->textEdit, place, dropped);
+        // A selection that has left with its lines no longer holds the view.
+        if (newest && followsEnd())
+            scrollToEnd(ui->textEdit);
+    }
+}
+
+bool MainWindow::followsEnd() const
+{
+    return ui->comboBox_2->currentIndex() == WindowRequest::NewestMode && !scrolledAway
+           && !ui->textEdit->textCursor().hasSelection();
+}
+
+void MainWindow::followEnd()
+{
+    QTextCursor cursor = ui->textEdit->textCursor();
+    cursor.clearSelection();
+    ui->textEdit->setTextCursor(cursor);
+    scrollToEnd(ui->textEdit);
+    showFollowState();
+}
+
+void MainWindow::watchScrolling()
+{
+    QScrollBar *bar = ui->textEdit->verticalScrollBar();
+    // Only the user's scrolling counts (and scrollToEnd): the layout, which
+    // goes on after a rebuild and keeps changing the range, does not.
+    connect(bar, &QAbstractSlider::actionTriggered, this,
+            [this, bar] { scrolledAway = bar->sliderPosition() < bar->maximum(); });
+    // While it follows, the view stays at its end as the layout grows it.
+    connect(bar, &QAbstractSlider::rangeChanged, this, [this, bar] {
+        if (followsEnd() && bar->value() != bar->maximum())
+            bar->setValue(bar->maximum());
+    });
 }

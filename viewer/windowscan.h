@@ -1,6 +1,9 @@
 #ifndef WINDOWSCAN_H
 #define WINDOWSCAN_H
 
+// Part of the reading engine in viewer/, which uses Qt Core only; the view
+// filling beside it (viewfill) uses widgets and shows no dialog.
+//
 // The backward scans that find where a window of lines begins. Positions are
 // code units counted from the file's first byte.
 

@@ -1,0 +1,207 @@
+// Following the end through the real window and its real timer: a selection
+// or a view scrolled away from the end is kept while new lines arrive, the
+// end is followed again when the reader lets go or presses track newest, and
+// reloads slower than their interval leave the event loop its turns.
+
+#include "mainwindow.h"
+#include "windowharness.h"
+
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <memory>
+
+using harness::Controls;
+
+namespace {
+
+// Short self-numbered lines, first to last.
+QByteArray numbered(int first, int last)
+{
+    QByteArray bytes;
+    for (int i = first; i <= last; ++i)
+        bytes += QString::asprintf("%06d info line\n", i).toLatin1();
+    return bytes;
+}
+
+// Lays the whole document out and lets the scroll bars catch up.
+void settle(QTextEdit *view)
+{
+    view->document()->size();
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+class TestViewFollow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void selectionIsKeptWhileNewLinesArrive();
+    void scrolledAwayViewStaysAndFollowsAgainAtTheEnd();
+    void trackNewestFollowsAgain();
+    void slowReloadsLeaveTheLoopTheirInterval();
+
+private:
+    std::unique_ptr<MainWindow> followingWindow(const QString &path, int lines);
+
+    QTemporaryDir dir;
+};
+
+void TestViewFollow::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    harness::prepareApplication(dir.filePath(QStringLiteral("settings")));
+}
+
+std::unique_ptr<MainWindow> TestViewFollow::followingWindow(const QString &path, int lines)
+{
+    harness::clearSettings();
+    QSettings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek")).setValue(QStringLiteral("linecnt"), lines);
+    auto window = std::make_unique<MainWindow>();
+    window->resize(600, 300);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("never exposed");
+    window->openFile(path);
+    Controls(window.get()).track->click();   // newest mode, timer at 0.5 s
+    return window;
+}
+
+void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
+{
+    const QString path = dir.filePath(QStringLiteral("selection.log"));
+    QVERIFY(harness::writeFile(path, numbered(1, 100)));
+    auto window = followingWindow(path, 60);
+    Controls c(window.get());
+    QTRY_VERIFY(c.text().contains(QLatin1String("000100 ")));
+
+    // Select line 000080 whole; 30 new lines leave it in the window.
+    const int at = c.text().indexOf(QLatin1String("000080 "));
+    QTextCursor cursor(c.view->document()->findBlock(at));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.view->setTextCursor(cursor);
+    const QString selected = cursor.selectedText();
+    const auto topLine = [&] { return c.view->cursorForPosition(QPoint(0, 0)).block().text(); };
+    const QString top = topLine();
+    QVERIFY(harness::appendFile(path, numbered(101, 130)));
+    QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000130 ")), 3000);
+    QCOMPARE(c.view->textCursor().selectedText(), selected);
+    QCOMPARE(topLine(), top);   // the same lines stay in sight
+
+    // Once its line has left the window, the selection goes with it.
+    QVERIFY(harness::appendFile(path, numbered(131, 190)));
+    QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000190 ")), 3000);
+    QVERIFY(!c.view->textCursor().hasSelection());
+}
+
+void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
+{
+    const QString path = dir.filePath(QStringLiteral("scrolled.log"));
+    QVERIFY(harness::writeFile(path, numbered(1, 200)));
+    auto window = followingWindow(path, 150);
+    Controls c(window.get());
+    QScrollBar *bar = c.view->verticalScrollBar();
+    QTRY_VERIFY(c.text().contains(QLatin1String("000200 ")));
+    settle(c.view);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    bar->setSliderPosition(bar->maximum() / 2);   // the reader drags the slider up
+    const QString top = c.view->cursorForPosition(QPoint(0, 0)).block().text();
+    QVERIFY(harness::appendFile(path, numbered(201, 205)));
+    QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
+    QCOMPARE(c.view->cursorForPosition(QPoint(0, 0)).block().text(), top);
+    QVERIFY(bar->value() < bar->maximum());
+
+    bar->setSliderPosition(bar->maximum());   // back at the end: following again
+    QVERIFY(harness::appendFile(path, numbered(206, 210)));
+    QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000210 ")), 3000);
+    settle(c.view);
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+void TestViewFollow::trackNewestFollowsAgain()
+{
+    const QString path = dir.filePath(QStringLiteral("track.log"));
+    QVERIFY(harness::writeFile(path, numbered(1, 200)));
+    auto window = followingWindow(path, 150);
+    Controls c(window.get());
+    QScrollBar *bar = c.view->verticalScrollBar();
+    QTRY_VERIFY(c.text().contains(QLatin1String("000200 ")));
+    QTextCursor cursor(c.view->document());
+    cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 3);
+    c.view->setTextCursor(cursor);   // a selection at the top scrolls there
+    QVERIFY(bar->value() < bar->maximum());
+
+    c.track->click();   // already newest at 0.5 s: nothing is read, the end is followed
+    QVERIFY(!c.view->textCursor().hasSelection());
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(harness::appendFile(path, numbered(201, 205)));
+    QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
+    settle(c.view);
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+void TestViewFollow::slowReloadsLeaveTheLoopTheirInterval()
+{
+    // Every reload rebuilds 999 lines of 9,999 characters (the file is
+    // rewritten with other lines each time), which costs longer than the
+    // 0.5 s interval. Between two timer reloads the event loop must still get
+    // its turns: an idle timer counts them.
+    const QString path = dir.filePath(QStringLiteral("slow.log"));
+    const auto content = [](int round) {
+        QByteArray bytes;
+        const QByteArray line(9998, char('a' + round % 26));
+        for (int i = 0; i < 1000; ++i)
+            bytes += QByteArray::number(round) + line + '\n';
+        return bytes + QByteArray(round, 'z');   // a new size, or the timer skips it
+    };
+    QVERIFY(harness::writeFile(path, content(0)));
+    harness::clearSettings();
+    {
+        QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
+        settings.setValue(QStringLiteral("linecnt"), 999);
+        settings.setValue(QStringLiteral("linemax"), 9999);
+    }
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    window->openFile(path);
+    Controls c(window.get());
+    // A reload changes the text several times in a row; the turns before the
+    // first change of a reload are those since the previous reload. Once the
+    // view shows a round, the file gets the next one, so every timer reload
+    // has a new size to read.
+    int turns = 1;
+    QList<int> turnsBetween;
+    QTimer idle;
+    connect(&idle, &QTimer::timeout, this, [&] { ++turns; });
+    int round = 0;
+    int shown = 0;
+    connect(c.view, &QTextEdit::textChanged, this, [&] {
+        if (turns > 0)
+            turnsBetween << turns;
+        turns = 0;
+        if (c.view->document()->characterCount() != shown) {
+            shown = c.view->document()->characterCount();
+            harness::writeFile(path, content(++round));
+        }
+    });
+    c.track->click();   // newest mode, every 0.5 s
+    idle.start(0);
+    QVERIFY(QTest::qWaitFor([&] { return turnsBetween.size() >= 5; }, 60000));
+    // The first two are the track button's own refreshes.
+    for (int i = 2; i < turnsBetween.size(); ++i)
+        QVERIFY2(turnsBetween.at(i) >= 20,
+                 qPrintable(QStringLiteral("turns between reloads: %1").arg(turnsBetween.at(i))));
+}
+
+QTEST_MAIN(TestViewFollow)
+#include "tst_viewfollow.moc"
