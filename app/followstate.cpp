@@ -4,6 +4,7 @@
 // by the user. The state changes with the start mode and frequency boxes, a
 // selection in the view, the user's scrolling, and each reload.
 
+#include "linewindowreader.h"
 #include "mainwindow.h"
 #include "statusline.h"
 #include "ui_mainwindow.h"

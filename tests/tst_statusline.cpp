@@ -70,7 +70,7 @@ private:
     QString logPath;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controls> controls;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
 };
 
 void TestStatusLine::initTestCase()
@@ -88,7 +88,7 @@ void TestStatusLine::init()
     window = std::make_unique<MainWindow>();
     controls = std::make_unique<Controls>(window.get());
     QVERIFY(controls->complete());
-    driver = std::make_unique<harness::ModalDriver>();
+    driver = std::make_unique<testkit::ModalDriver>();
 }
 
 void TestStatusLine::cleanup()
@@ -164,7 +164,7 @@ void TestStatusLine::encoding()
     QFETCH(QString, expected);
     QFETCH(bool, chosen);
 
-    QVERIFY(harness::writeFile(logPath, bytes));
+    QVERIFY(testkit::writeFile(logPath, bytes));
     window->openFile(logPath);
     controls->action(action.toLatin1().constData())->trigger();   // refreshes
     QCOMPARE(shown("statusEncoding"), expected);
@@ -201,7 +201,7 @@ void TestStatusLine::sizeAndRange()
     QFETCH(QString, size);
     QFETCH(QString, range);
 
-    QVERIFY(harness::writeFile(logPath, numberedLines(lines)));
+    QVERIFY(testkit::writeFile(logPath, numberedLines(lines)));
     controls->startMode->setCurrentIndex(mode);
     controls->percent->setValue(percent);
     controls->lineCount->setValue(lineCount);
@@ -230,7 +230,7 @@ void TestStatusLine::followState()
     QFETCH(int, state);
     QFETCH(QString, expected);
 
-    QVERIFY(harness::writeFile(logPath, numberedLines(5)));
+    QVERIFY(testkit::writeFile(logPath, numberedLines(5)));
     controls->startMode->setCurrentIndex(1);
     window->openFile(logPath);
     QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));   // newest, but no auto-update
@@ -263,7 +263,7 @@ void TestStatusLine::failureUntilAReadWorks()
     QCOMPARE(shown("statusFile"), QStringLiteral("status.log"));
     QCOMPARE(shown("statusSize"), QStringLiteral("(hidden)"));   // nothing was read
 
-    QVERIFY(harness::writeFile(logPath, numberedLines(3)));
+    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
     controls->update->click();
     QCOMPARE(shown("statusFailure"), QStringLiteral("(hidden)"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 30 B"));
@@ -271,7 +271,7 @@ void TestStatusLine::failureUntilAReadWorks()
 
 void TestStatusLine::failureEndsWhenTheFileIsBackUnchanged()
 {
-    QVERIFY(harness::writeFile(logPath, numberedLines(3)));
+    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
     window->openFile(logPath);
     QVERIFY(QFile::remove(logPath));
     driver->onNextModal([](QWidget *modal) { static_cast<QDialog *>(modal)->accept(); });
@@ -281,7 +281,7 @@ void TestStatusLine::failureEndsWhenTheFileIsBackUnchanged()
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 30 B"));   // what the view still shows
 
     // Back at the size of the last read: the timer reads nothing, but the file opens.
-    QVERIFY(harness::writeFile(logPath, numberedLines(3)));
+    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
     QVERIFY(QMetaObject::invokeMethod(window.get(), "reloadFile"));
     QCOMPARE(shown("statusFailure"), QStringLiteral("(hidden)"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 30 B"));
@@ -294,14 +294,14 @@ void TestStatusLine::timeOfTheLastChange()
     QVERIFY(line);
     line->setClock([&] { return now; });
     controls->startMode->setCurrentIndex(1);
-    QVERIFY(harness::writeFile(logPath, numberedLines(3)));
+    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
     window->openFile(logPath);
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:00"));
 
     now = QTime(10, 0, 5);
     controls->update->click();   // read again, the view stays the same
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:00"));
-    QVERIFY(harness::appendFile(logPath, "ln 000004\n"));
+    QVERIFY(testkit::appendFile(logPath, "ln 000004\n"));
     QVERIFY(QMetaObject::invokeMethod(window.get(), "reloadFile"));
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:05"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 40 B"));

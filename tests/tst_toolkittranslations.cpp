@@ -53,7 +53,7 @@ private:
     QTemporaryDir settingsDir;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controls> controls;
-    std::unique_ptr<harness::ModalDriver> driver;
+    std::unique_ptr<testkit::ModalDriver> driver;
 };
 
 void TestToolkitTranslations::initTestCase()
@@ -74,7 +74,7 @@ void TestToolkitTranslations::init()
     window = std::make_unique<MainWindow>();
     controls = std::make_unique<Controls>(window.get());
     QVERIFY(controls->complete());
-    driver = std::make_unique<harness::ModalDriver>();
+    driver = std::make_unique<testkit::ModalDriver>();
 }
 
 void TestToolkitTranslations::cleanup()

@@ -137,14 +137,14 @@ private:
     QString compareWithFresh(const Session &s, const Controls &c, bool following);
 
     QTemporaryDir dir;
-    harness::ModalDriver *driver = nullptr;
+    testkit::ModalDriver *driver = nullptr;
 };
 
 void TestViewDifferential::initTestCase()
 {
     QVERIFY(dir.isValid());
     harness::prepareApplication(dir.filePath(QStringLiteral("settings")));
-    driver = new harness::ModalDriver(this);
+    driver = new testkit::ModalDriver(this);
 }
 
 void TestViewDifferential::incrementalViewEqualsAFreshRebuild()
@@ -169,7 +169,7 @@ void TestViewDifferential::runSeed(quint32 seed, int steps)
     Session s(seed);
     s.path = dir.filePath(QStringLiteral("session-%1.log").arg(seed));
     s.limit = s.random.bounded(3) == 0 ? 40 : 1000;
-    QVERIFY(harness::writeFile(s.path, s.lines(s.random.bounded(0, 300))));
+    QVERIFY(testkit::writeFile(s.path, s.lines(s.random.bounded(0, 300))));
     harness::clearSettings();
     {
         QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
@@ -219,12 +219,12 @@ void TestViewDifferential::step(Session &s, Controls &c)
         QByteArray bytes = s.lines(count);
         if (s.random.bounded(5) == 0)
             bytes += s.encode(QStringLiteral("partial "));
-        harness::appendFile(s.path, bytes);
+        testkit::appendFile(s.path, bytes);
     } else if (kind < 50) {   // truncation
-        harness::writeFile(s.path, readFile(s.path).left(s.random.bounded(0, 2000)));
+        testkit::writeFile(s.path, readFile(s.path).left(s.random.bounded(0, 2000)));
     } else if (kind < 54) {   // rotation: a new file under the same name
         QFile::remove(s.path);
-        harness::writeFile(s.path, s.lines(s.random.bounded(0, 80)));
+        testkit::writeFile(s.path, s.lines(s.random.bounded(0, 80)));
     } else if (kind < 60) {
         const int mode = s.random.bounded(3);
         if (mode == 2)
@@ -254,7 +254,7 @@ void TestViewDifferential::step(Session &s, Controls &c)
         cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, s.random.bounded(1, 20));
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         c.view->setTextCursor(cursor);
-        harness::appendFile(s.path, s.lines(s.random.bounded(0, 30)));
+        testkit::appendFile(s.path, s.lines(s.random.bounded(0, 30)));
     }
     c.update->click();
 }

@@ -79,7 +79,7 @@ std::unique_ptr<MainWindow> TestViewFollow::followingWindow(const QString &path,
 void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
 {
     const QString path = dir.filePath(QStringLiteral("selection.log"));
-    QVERIFY(harness::writeFile(path, numbered(1, 100)));
+    QVERIFY(testkit::writeFile(path, numbered(1, 100)));
     auto window = followingWindow(path, 60);
     Controls c(window.get());
     QTRY_VERIFY(c.text().contains(QLatin1String("000100 ")));
@@ -92,13 +92,13 @@ void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
     const QString selected = cursor.selectedText();
     const auto topLine = [&] { return c.view->cursorForPosition(QPoint(0, 0)).block().text(); };
     const QString top = topLine();
-    QVERIFY(harness::appendFile(path, numbered(101, 130)));
+    QVERIFY(testkit::appendFile(path, numbered(101, 130)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000130 ")), 3000);
     QCOMPARE(c.view->textCursor().selectedText(), selected);
     QCOMPARE(topLine(), top);   // the same lines stay in sight
 
     // Once its line has left the window, the selection goes with it.
-    QVERIFY(harness::appendFile(path, numbered(131, 190)));
+    QVERIFY(testkit::appendFile(path, numbered(131, 190)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000190 ")), 3000);
     QVERIFY(!c.view->textCursor().hasSelection());
 }
@@ -106,7 +106,7 @@ void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
 void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
 {
     const QString path = dir.filePath(QStringLiteral("scrolled.log"));
-    QVERIFY(harness::writeFile(path, numbered(1, 200)));
+    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     QScrollBar *bar = c.view->verticalScrollBar();
@@ -116,13 +116,13 @@ void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
 
     bar->setSliderPosition(bar->maximum() / 2);   // the reader drags the slider up
     const QString top = c.view->cursorForPosition(QPoint(0, 0)).block().text();
-    QVERIFY(harness::appendFile(path, numbered(201, 205)));
+    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     QCOMPARE(c.view->cursorForPosition(QPoint(0, 0)).block().text(), top);
     QVERIFY(bar->value() < bar->maximum());
 
     bar->setSliderPosition(bar->maximum());   // back at the end: following again
-    QVERIFY(harness::appendFile(path, numbered(206, 210)));
+    QVERIFY(testkit::appendFile(path, numbered(206, 210)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000210 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());
@@ -131,7 +131,7 @@ void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
 void TestViewFollow::trackNewestFollowsAgain()
 {
     const QString path = dir.filePath(QStringLiteral("track.log"));
-    QVERIFY(harness::writeFile(path, numbered(1, 200)));
+    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     QScrollBar *bar = c.view->verticalScrollBar();
@@ -144,7 +144,7 @@ void TestViewFollow::trackNewestFollowsAgain()
     c.track->click();   // already newest at 0.5 s: nothing is read, the end is followed
     QVERIFY(!c.view->textCursor().hasSelection());
     QCOMPARE(bar->value(), bar->maximum());
-    QVERIFY(harness::appendFile(path, numbered(201, 205)));
+    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());
@@ -164,7 +164,7 @@ void TestViewFollow::slowReloadsLeaveTheLoopTheirInterval()
             bytes += QByteArray::number(round) + line + '\n';
         return bytes + QByteArray(round, 'z');   // a new size, or the timer skips it
     };
-    QVERIFY(harness::writeFile(path, content(0)));
+    QVERIFY(testkit::writeFile(path, content(0)));
     harness::clearSettings();
     {
         QSettings settings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
@@ -191,7 +191,7 @@ void TestViewFollow::slowReloadsLeaveTheLoopTheirInterval()
         turns = 0;
         if (c.view->document()->characterCount() != shown) {
             shown = c.view->document()->characterCount();
-            harness::writeFile(path, content(++round));
+            testkit::writeFile(path, content(++round));
         }
     });
     c.track->click();   // newest mode, every 0.5 s
