@@ -21,7 +21,7 @@ WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars = 1000, double
                           const QString &codecName = QStringLiteral("UTF-8"))
 {
     WindowRequest request;
-    request.startMode = mode;
+    request.startMode = startModeFromIndex(mode);
     request.lineCount = lines;
     request.maxLineChars = maxChars;
     request.percent = percent;
@@ -161,7 +161,7 @@ void TestLineWindowReader::windowExamples_data()
     parts.extract = true;
     parts.highlightText = QStringLiteral("ERR");
     addRow("extract, parts of a split line", "xxerr yy\nerr\nok\nerr\n", parts, "err\n");
-    parts.startMode = Newest;
+    parts.startMode = WindowRequest::NewestMode;
     parts.lineCount = 2;
     parts.maxLineChars = 1000;
     addRow("extract, newest", "err 1\nok\nerr 2\nok\n", parts, "err 2\n");

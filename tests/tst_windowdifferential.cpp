@@ -76,7 +76,7 @@ public:
     WindowRequest request(int mode, const Sample &sample, const char *codecName)
     {
         WindowRequest request;
-        request.startMode = mode;
+        request.startMode = startModeFromIndex(mode);
         request.lineCount = 1 + rng.bounded(45);
         request.maxLineChars = rng.bounded(10) < 7 ? sample.limit : pick(Limits);
         const int where = int(rng.bounded(10));
@@ -280,7 +280,7 @@ void TestWindowDifferential::oracleIsLiteral()
     file.write(bytes);
     file.close();
     WindowRequest request;
-    request.startMode = mode;
+    request.startMode = startModeFromIndex(mode);
     request.lineCount = lines;
     request.maxLineChars = maxChars;
     request.percent = 50;

@@ -11,7 +11,6 @@ namespace {
 // and reading much more for it would cost more than the window itself. Each
 // further read doubles, up to 1 MiB, so that a window of long lines costs a
 // handful of system calls and a scan reads little past what it needs.
-constexpr qint64 PageSize = 4 * 1024;
 constexpr qint64 LargestRead = 1024 * 1024;
 
 } // namespace

@@ -9,6 +9,9 @@
 
 #include <cstring>
 
+// Reads are aligned to pages of this many bytes, and no read is smaller.
+constexpr qint64 PageSize = 4 * 1024;
+
 class FileBytes
 {
 public:

@@ -98,7 +98,7 @@ void MainWindow::reload(bool fromTimer)
         return;
 
     WindowRequest request;
-    request.startMode = ui->comboBox_2->currentIndex();
+    request.startMode = startModeFromIndex(ui->comboBox_2->currentIndex());
     request.lineCount = ui->spinBox->value();
     request.percent = ui->doubleSpinBox->value();
     request.maxLineChars = maxLineChars;
