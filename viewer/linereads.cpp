@@ -2,6 +2,30 @@
 
 #include <utility>
 
+namespace {
+
+// Where a read of at most maxChars characters from `from` ends, at most at
+// limit. A surrogate pair is one character, and no read ends between its
+// halves; a lone half counts as a character of its own.
+int readEnd(const QChar *text, int from, int limit, int maxChars)
+{
+    if (limit - from <= maxChars)
+        return limit;
+    const int end = from + maxChars;
+    // Most text holds no surrogate: one look over the units, without counting.
+    bool surrogates = false;
+    for (int i = from; i < end; ++i)
+        surrogates |= text[i].isSurrogate();
+    if (!surrogates)
+        return end;
+    int i = from;
+    for (int chars = 0; chars < maxChars && i < limit; ++chars)
+        i += text[i].isHighSurrogate() && i + 1 < limit && text[i + 1].isLowSurrogate() ? 2 : 1;
+    return i;
+}
+
+} // namespace
+
 LineReads::LineReads(int maxChars, const QString &filter, qint64 limit)
     : maxChars(qMax(1, maxChars)), filter(filter), limit(limit)
 {
@@ -57,16 +81,14 @@ void LineReads::append(QString more, bool atEnd)
             if (lineFeed < 0)
                 lineFeed = size;
         }
-        int length = lineFeed - pos;
         // A line feed right after maxChars characters still ends this read.
-        const bool endsLine = length <= maxChars && lineFeed < size;
-        if (!endsLine) {
-            if (size - pos > maxChars)
-                length = maxChars;   // a part of a longer line
-            else if (atEnd)
-                length = size - pos;   // the unterminated rest
-            else
+        const int end = readEnd(pending.constData(), pos, lineFeed, maxChars);
+        const bool endsLine = end == lineFeed && lineFeed < size;
+        int length = end - pos;
+        if (end == size && !endsLine) {
+            if (!atEnd)
                 break;   // the read's end is in text still to come
+            // otherwise the unterminated rest
         }
         if (copyRuns) {
             ++count;
