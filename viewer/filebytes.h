@@ -22,16 +22,22 @@ public:
     qint64 bytesRead() const { return readTotal; }
 
     // Reads up to length bytes at offset into buffer, clipped to size(), and
-    // returns how many arrived. Fewer than asked means the file shrank since
-    // it was opened: the missing bytes count as the end of the file.
+    // returns how many arrived. Fewer than asked means that the file shrank
+    // since it was opened (the missing bytes count as the end of the file) or
+    // that a read failed: then error() is set, and every later read returns
+    // nothing, so that the scans end soon and the caller reports the error.
     qint64 readInto(char *buffer, qint64 offset, qint64 length);
     QByteArray read(qint64 offset, qint64 length);
     // The file's first bytes (up to 8), read once: the byte-order mark and
     // the first code units.
     QByteArray head();
+    // The errno of the first read that failed (an interrupted read is
+    // retried, never a failure), or 0.
+    int error() const { return readError; }
 
 private:
     int fd;
+    int readError = 0;
     QByteArray headBytes;
     bool headRead = false;
     qint64 fileSize;

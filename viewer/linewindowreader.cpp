@@ -289,6 +289,12 @@ WindowResult LineWindowReader::read(const QString &path, const WindowRequest &re
     }
     FileBytes file(fd, result.fileSize);
     Window window = readWindow(file, request);
+    if (file.error() != 0) {
+        // What was read before the error is no window of the file.
+        result.status = WindowResult::ReadFailed;
+        result.errorString = qt_error_string(file.error());
+        return result;
+    }
     result.status = WindowResult::Read;
     result.text = window.text;
     result.windowBegin = window.begin;

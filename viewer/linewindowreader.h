@@ -55,6 +55,7 @@ struct WindowResult
         Read,        // text holds the window, fileSize the size it was read at
         Unchanged,   // the size equalled the size to skip: nothing was read
         OpenFailed,  // errorString says why (missing, no access, not a regular file)
+        ReadFailed,  // opened, but a read failed (an I/O error): errorString says why
     };
 
     Status status = OpenFailed;
@@ -76,7 +77,8 @@ public:
     // refused with an error text that says so), takes its size, and when
     // skipIfSize is >= 0 and equals that size returns Unchanged after that one
     // open and size query. Otherwise reads the window that request describes from
-    // the bytes [0, size) and returns it.
+    // the bytes [0, size) and returns it; a read that fails on the way gives
+    // ReadFailed and no text.
     static WindowResult read(const QString &path, const WindowRequest &request,
                              qint64 skipIfSize = -1);
 };

@@ -108,7 +108,7 @@ void MainWindow::reload(bool fromTimer)
 
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
-    if (result.status == WindowResult::OpenFailed) {
+    if (result.status == WindowResult::OpenFailed || result.status == WindowResult::ReadFailed) {
         showReadWarning(result.errorString, fromTimer);
         return;
     }
