@@ -2,22 +2,39 @@
 
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-// Where a read of at most maxChars characters from `from` ends, at most at
-// limit. A surrogate pair is one character, and no read ends between its
-// halves; a lone half counts as a character of its own.
-int readEnd(const QChar *text, int from, int limit, int maxChars)
+// The first surrogate in [from, to), or to. Eight units at a time where the
+// processor has SSE2 (every x86-64): most text holds none, and this look over
+// each long line must cost little next to copying it.
+int nextSurrogate(const QChar *text, int from, int to)
 {
-    if (limit - from <= maxChars)
-        return limit;
-    const int end = from + maxChars;
-    // Most text holds no surrogate: one look over the units, without counting.
-    bool surrogates = false;
-    for (int i = from; i < end; ++i)
-        surrogates |= text[i].isSurrogate();
-    if (!surrogates)
-        return end;
+#ifdef __SSE2__
+    const __m128i mask = _mm_set1_epi16(short(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(short(0xD800));
+    for (; from + 8 <= to; from += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + from));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, mask), surrogate));
+        if (hits != 0)
+            return from + __builtin_ctz(uint(hits)) / 2;
+    }
+#endif
+    for (; from < to; ++from) {
+        if (text[from].isSurrogate())
+            return from;
+    }
+    return to;
+}
+
+// Where a read of maxChars characters from `from` ends, counted one by one:
+// a surrogate pair is one character, and no read ends between its halves; a
+// lone half counts as a character of its own. At most at limit.
+int countedReadEnd(const QChar *text, int from, int limit, int maxChars)
+{
     int i = from;
     for (int chars = 0; chars < maxChars && i < limit; ++chars)
         i += text[i].isHighSurrogate() && i + 1 < limit && text[i + 1].isLowSurrogate() ? 2 : 1;
@@ -74,6 +91,7 @@ void LineReads::append(QString more, bool atEnd)
     std::vector<int> breaks;
     const int size = pending.size();
     int lineFeed = -1;   // the next line feed at or after pos, or size when none
+    int surrogate = -1;  // the next surrogate at or after pos on its line, or the line's end
     int pos = 0;
     while (!full() && pos < size) {
         if (lineFeed < pos) {
@@ -82,7 +100,15 @@ void LineReads::append(QString more, bool atEnd)
                 lineFeed = size;
         }
         // A line feed right after maxChars characters still ends this read.
-        const int end = readEnd(pending.constData(), pos, lineFeed, maxChars);
+        // A rest of at most maxChars units is at most maxChars characters; a
+        // longer one needs counting only where it holds a surrogate.
+        int end = lineFeed;
+        if (lineFeed - pos > maxChars) {
+            if (surrogate < pos)
+                surrogate = nextSurrogate(pending.constData(), pos, lineFeed);
+            end = surrogate >= pos + maxChars ? pos + maxChars
+                                              : countedReadEnd(pending.constData(), pos, lineFeed, maxChars);
+        }
         const bool endsLine = end == lineFeed && lineFeed < size;
         int length = end - pos;
         if (end == size && !endsLine) {
