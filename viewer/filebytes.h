@@ -60,10 +60,11 @@ public:
     // (reads and the buffer stop there unless the scan goes on past it) and
     // sizes the first read, and the buffer for it, for the `expected` bytes.
     void reserve(qint64 bytes, qint64 expected);
-    // The unit at position p, or NoUnit at or past the end.
+    // The unit at position p, or NoUnit before the start or at or past the end.
     uint unitAt(qint64 p)
     {
-        const qint64 byte = p << unitShift;
+        // Shifted unsigned: a negative p gives a negative byte, never undefined behaviour.
+        const qint64 byte = qint64(quint64(p) << unitShift);
         if (unitSize == 1 && byte >= stretchBegin && byte < stretchEnd)
             return uchar(*at(byte));   // the usual case, kept inline
         return unitAtSlow(p);

@@ -110,12 +110,9 @@ void LineReads::append(QString more, bool atEnd)
                                               : countedReadEnd(pending.constData(), pos, lineFeed, maxChars);
         }
         const bool endsLine = end == lineFeed && lineFeed < size;
-        int length = end - pos;
-        if (end == size && !endsLine) {
-            if (!atEnd)
-                break;   // the read's end is in text still to come
-            // otherwise the unterminated rest
-        }
+        const int length = end - pos;
+        if (end == size && !endsLine && !atEnd)
+            break;   // the read's end is in text still to come; at the end, the rest is a read
         if (copyRuns) {
             ++count;
             if (!endsLine)
