@@ -2,8 +2,10 @@
 // place where it deliberately reads differently from the stream-based design
 // (CR LF boundaries, byte-order marks in every mode, no start inside a
 // character, newest mode up to the end, exact-length lines, the clamped line
-// limit). Opening, skipping and cost: tst_readerfileaccess.
+// limit). Opening, skipping and cost: tst_readerfileaccess; characters
+// outside the BMP: tst_surrogatepairs.
 
+#include "encodedtext.h"
 #include "linewindowreader.h"
 
 #include <QFile>
@@ -27,31 +29,6 @@ WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars = 1000, double
     request.percent = percent;
     request.codecName = codecName;
     return request;
-}
-
-QByteArray encoded(const char *codec, const QString &text, bool withBom = false)
-{
-    const QByteArray name(codec);
-    QByteArray bytes;
-    if (name.startsWith("UTF-32")) {
-        // Qt 5's UTF-32 encoder writes a stray unit after a surrogate pair.
-        for (uint ucs4 : text.toUcs4()) {
-            const char le[4] = {char(ucs4), char(ucs4 >> 8), char(ucs4 >> 16), char(ucs4 >> 24)};
-            const char be[4] = {le[3], le[2], le[1], le[0]};
-            bytes.append(name == "UTF-32LE" ? le : be, 4);
-        }
-    } else {
-        QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-        bytes = QTextCodec::codecForName(codec)->fromUnicode(text.constData(), text.size(), &state);
-    }
-    if (!withBom)
-        return bytes;
-    const QByteArray bom = name == "UTF-16LE" ? QByteArray("\xFF\xFE", 2)
-                           : name == "UTF-16BE" ? QByteArray("\xFE\xFF", 2)
-                           : name == "UTF-32LE" ? QByteArray("\xFF\xFE\0\0", 4)
-                           : name == "UTF-32BE" ? QByteArray("\0\0\xFE\xFF", 4)
-                                                : QByteArray("\xEF\xBB\xBF", 3);
-    return bom + bytes;
 }
 
 QByteArray repeated(char c, int count) { return QByteArray(count, c); }
@@ -119,10 +96,6 @@ private slots:
     void carriageReturnsDropped();
     void lineLimitClamped_data();
     void lineLimitClamped();
-    void surrogatePairsWhole_data();
-    void surrogatePairsWhole() { checkRow(); }
-    void scansKeepPairsWhole_data();
-    void scansKeepPairsWhole();
 };
 
 Q_DECLARE_METATYPE(WindowRequest)
@@ -324,132 +297,6 @@ void TestLineWindowReader::lineLimitClamped()
         const QString expected = sameAs == 1 ? QStringLiteral("a\nb\nx\nx\n")
                                              : "ab\n" + QString(9999, 'x') + '\n' + QString(2001, 'x') + "\nyz\n";
         QCOMPARE(clamped, expected);
-    }
-}
-
-namespace {
-
-// The encodings that can hold characters outside the BMP (Shift-JIS and
-// EUC-JP cannot: Qt's codecs map them to BMP characters only), each with
-// the codec name that reads it.
-struct PairCodec
-{
-    const char *codec;
-    bool mark;
-    const char *codecName;
-};
-const PairCodec PairCodecs[] = {
-    {"UTF-8", false, "UTF-8"},  {"UTF-8", false, ""},      {"UTF-8", true, ""},
-    {"UTF-16LE", true, ""},     {"UTF-16BE", true, ""},    {"UTF-32LE", true, ""},
-    {"UTF-32BE", true, ""},
-};
-
-QString pairCodecName(const PairCodec &c)
-{
-    return QStringLiteral("%1%2, codec '%3'")
-        .arg(QLatin1String(c.codec), QLatin1String(c.mark ? " mark" : ""), QLatin1String(c.codecName));
-}
-
-// Characters, a surrogate pair as one.
-int characters(QStringView text)
-{
-    int count = text.size();
-    for (int i = 1; i < text.size(); ++i)
-        count -= text.at(i - 1).isHighSurrogate() && text.at(i).isLowSurrogate();
-    return count;
-}
-
-bool hasLoneSurrogate(const QString &text)
-{
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && !(i + 1 < text.size() && text.at(i + 1).isLowSurrogate()))
-            return true;
-        if (c.isLowSurrogate() && !(i > 0 && text.at(i - 1).isHighSurrogate()))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
-// A read of maxLineChars characters counts a surrogate pair as one and never
-// ends between its halves, in every encoding that has pairs and every mode.
-void TestLineWindowReader::surrogatePairsWhole_data()
-{
-    addColumns();
-    const QString a999 = QString(999, QLatin1Char('a'));
-    for (const PairCodec &c : PairCodecs) {
-        const QString codecName = QLatin1String(c.codecName);
-        auto row = [&](const char *what, const QString &text, const WindowRequest &request,
-                       const QString &expected) {
-            QTest::newRow(qPrintable(pairCodecName(c) + QLatin1String(", ") + QLatin1String(what)))
-                << encoded(c.codec, text, c.mark) << QVariant::fromValue(request) << expected;
-        };
-        const QString longLine = a999 + QStringLiteral("😀b\n");
-        const QString longExpected = a999 + QStringLiteral("😀\nb\n\n");
-        row("999 a, U+1F600, b; header", longLine, makeRequest(Header, 3, 1000, 0, codecName), longExpected);
-        row("999 a, U+1F600, b; newest", longLine, makeRequest(Newest, 3, 1000, 0, codecName), longExpected);
-        row("999 a, U+1F600, b; percent 50", longLine, makeRequest(Percent, 3, 1000, 50, codecName),
-            longExpected);
-        const QString shortLine = QStringLiteral("😀x\n");
-        row("limit 1; header", shortLine, makeRequest(Header, 3, 1, 0, codecName), QStringLiteral("😀\nx\n\n"));
-        row("limit 1; newest", shortLine, makeRequest(Newest, 3, 1, 0, codecName), QStringLiteral("😀\nx\n\n"));
-        row("limit 1; percent 0", shortLine, makeRequest(Percent, 3, 1, 0, codecName),
-            QStringLiteral("😀\nx\n\n"));
-        const QString name = QStringLiteral("𠮷野家\n");
-        row("U+20BB7, limit 2; header", name, makeRequest(Header, 2, 2, 0, codecName), QStringLiteral("𠮷野\n家\n"));
-        row("U+20BB7, limit 2; newest", name, makeRequest(Newest, 5, 2, 0, codecName),
-            QStringLiteral("𠮷野\n家\n\n"));
-        WindowRequest filtered = makeRequest(Header, 3, 1, 0, codecName);
-        filtered.extract = true;
-        filtered.highlightText = QStringLiteral("𠮷");
-        row("U+20BB7, limit 1, filter", name, filtered, QStringLiteral("𠮷\n"));
-    }
-}
-
-void TestLineWindowReader::scansKeepPairsWhole_data()
-{
-    QTest::addColumn<int>("codec");
-    QTest::addColumn<int>("mode");
-    for (int i = 0; i < int(sizeof PairCodecs / sizeof *PairCodecs); ++i) {
-        for (int mode : {Header, Newest, Percent})
-            QTest::newRow(qPrintable(pairCodecName(PairCodecs[i]) + QStringLiteral(", mode %1").arg(mode)))
-                << i << mode;
-    }
-}
-
-// Wherever a scan or a read stops, the window holds no lone half of a pair,
-// no read is longer than the limit, and it is the file's text from where it
-// starts (line feeds aside).
-void TestLineWindowReader::scansKeepPairsWhole()
-{
-    QFETCH(int, codec);
-    QFETCH(int, mode);
-    const PairCodec &c = PairCodecs[codec];
-    const QString text = QStringLiteral("x😀\n😀😀😀😀😀\nab𠮷c😀😀d𠮷𠮷𠮷\n😀\n\n𝄞e𝄞f𝄞g😀😀😀😀😀😀h");
-    const QString path = writeFile(encoded(c.codec, text, c.mark));
-    QString flat = text;
-    flat.remove(QLatin1Char('\n'));
-    for (int limit : {1, 2, 3, 5}) {
-        for (int lines : {1, 2, 3, 7}) {
-            for (double percent : {0.0, 10.0, 33.3, 50.0, 61.0, 77.0, 95.0}) {
-                if (mode != Percent && percent > 0)
-                    break;
-                const WindowRequest request = makeRequest(mode, lines, limit, percent, QLatin1String(c.codecName));
-                const WindowResult result = LineWindowReader::read(path, request);
-                const QString where = QStringLiteral("limit %1, N=%2, P=%3: '%4'")
-                                          .arg(limit).arg(lines).arg(percent).arg(result.text);
-                QVERIFY2(result.status == WindowResult::Read, qPrintable(where));
-                QVERIFY2(!hasLoneSurrogate(result.text), qPrintable(where));
-                const QStringList reads = result.text.split(QLatin1Char('\n'));
-                for (const QString &read : reads)
-                    QVERIFY2(characters(read) <= limit, qPrintable(where));
-                QString shown = result.text;
-                shown.remove(QLatin1Char('\n'));
-                QVERIFY2(flat.contains(shown), qPrintable(where));
-            }
-        }
     }
 }
 
