@@ -13,7 +13,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent),
       ui(new Ui::MainWindow),
       lastFileSize(0),
-      maxLineChars(1000),
+      maxLineChars(WindowRequest::DefaultLineChars),
       extractMode(true)
 {
     ui->setupUi(this);

@@ -105,7 +105,7 @@ QString ensureInput(const QString &dir, const Input &input, bool longLines)
 struct Case
 {
     const char *name;
-    int mode;
+    WindowRequest::StartMode mode;
     qint64 lines;
     qint64 maxChars;
 };

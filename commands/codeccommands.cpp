@@ -1,24 +1,25 @@
 // MainWindow: on_actionUTF_triggered, on_actionEUC_JP_triggered,
 // on_actionSJIS_triggered, on_actionUnicode_triggered, syncCodecActions.
 
+#include "linewindowreader.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 void MainWindow::on_actionUTF_triggered()
 {
-    codecName = QStringLiteral("UTF-8");
+    codecName = CodecName::Utf8;
     syncCodecActions();
 }
 
 void MainWindow::on_actionEUC_JP_triggered()
 {
-    codecName = QStringLiteral("EUC-JP");
+    codecName = CodecName::EucJp;
     syncCodecActions();
 }
 
 void MainWindow::on_actionSJIS_triggered()
 {
-    codecName = QStringLiteral("SJIS");
+    codecName = CodecName::ShiftJis;
     syncCodecActions();
 }
 
@@ -38,11 +39,11 @@ void MainWindow::syncCodecActions()
     ui->actionEUC_JP->setChecked(false);
     ui->actionUTF->setChecked(false);
 
-    if (codecName == QLatin1String("SJIS"))
+    if (codecName == CodecName::ShiftJis)
         ui->actionSJIS->setChecked(true);
-    else if (codecName == QLatin1String("EUC-JP"))
+    else if (codecName == CodecName::EucJp)
         ui->actionEUC_JP->setChecked(true);
-    else if (codecName == QLatin1String("UTF-8"))
+    else if (codecName == CodecName::Utf8)
         ui->actionUTF->setChecked(true);
     else
         ui->actionUnicode->setChecked(true);

@@ -2,6 +2,7 @@
 // on_action_8_triggered, on_action_3_triggered, syncExtractAction,
 // on_action_X_triggered, on_actionQt4_triggered, on_action_6_triggered.
 
+#include "linewindowreader.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -53,10 +54,12 @@ void MainWindow::on_actionQt4_triggered()
 void MainWindow::on_action_6_triggered()
 {
     // Shown at the nearest bound when a stored value lies outside 1 .. 9999.
-    const int current = static_cast<int>(qBound<qint64>(1, maxLineChars, 9999));
+    const int current = static_cast<int>(qBound<qint64>(WindowRequest::MinLineChars, maxLineChars,
+                                                        WindowRequest::MaxLineChars));
     bool accepted = false;
     const int value = QInputDialog::getInt(this, tr("Tailpeek"), tr("InputValue:"), current,
-                                           1, 9999, 1, &accepted);
+                                           WindowRequest::MinLineChars,
+                                           WindowRequest::MaxLineChars, 1, &accepted);
     if (accepted)
         maxLineChars = value;
 }

@@ -4,6 +4,7 @@
 // Both functions list the keys in the same order (the writer puts fontbold and
 // fontitalic before fontsize) and spell each key once, here.
 
+#include "linewindowreader.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -128,7 +129,10 @@ void MainWindow::readSettings()
 
     // A hand-edited limit outside what the input dialog allows is brought to
     // the nearest bound, so that no read is ever unbounded.
-    maxLineChars = qBound<qint64>(1, settings.value(keyLineMax, 1000).toLongLong(), 9999);
+    maxLineChars = qBound<qint64>(
+        WindowRequest::MinLineChars,
+        settings.value(keyLineMax, WindowRequest::DefaultLineChars).toLongLong(),
+        WindowRequest::MaxLineChars);
 
     extractMode = settings.value(keyExtractMode, true).toBool();
     syncExtractAction();

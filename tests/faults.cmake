@@ -16,6 +16,8 @@ tailpeek_add_fault_test(tst_faultcontent tst_faultcontent.cpp)
 tailpeek_add_fault_test(tst_faulthuge tst_faulthuge.cpp)
 tailpeek_add_fault_test(tst_faultreadonly tst_faultreadonly.cpp)
 tailpeek_add_fault_test(tst_faultwarnings tst_faultwarnings.cpp)
+tailpeek_add_fault_test(tst_faultioerror tst_faultioerror.cpp)
+tailpeek_preload_failing_pread(tst_faultioerror)
 
 # The real program under Xvfb: a Japanese path with spaces on the command line.
 add_executable(x11probe x11probe.cpp)

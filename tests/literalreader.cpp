@@ -4,50 +4,87 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
-// QTextStream::readLine(maxChars), except that a line of exactly maxChars
-// characters consumes its line feed. A stream cannot put a character back,
-// so the one read to look past a full line is held for the next read.
+// QTextStream::readLine(maxChars), except for two mends. A line of exactly
+// maxChars characters consumes its line feed. And maxChars counts characters,
+// a surrogate pair as one: where readLine stops after a high surrogate whose
+// low half follows, that half is read too. A stream cannot put a character
+// back, so a unit read to look ahead is held for the next read.
 class BoundedLines
 {
 public:
     BoundedLines(QTextStream &stream, qint64 maxChars) : stream(stream), maxChars(maxChars) {}
 
-    bool atEnd() const { return held.isEmpty() && stream.atEnd(); }
+    bool atEnd() const { return (!holding || held.isEmpty()) && stream.atEnd(); }
 
     QString next()
     {
         if (maxChars <= 0)
             return stream.readLine(maxChars);   // unbounded (0) or nothing (negative), as Qt does
-        QString line = held;
-        held.clear();
-        if (line.size() < maxChars)
-            line += stream.readLine(maxChars - line.size());
-        if (line.size() == maxChars) {
-            const QString after = stream.read(1);
-            if (after != QLatin1String("\n"))
-                held = after;
+        QString line;
+        for (;;) {
+            const qint64 room = maxChars - characters(line);
+            if (room <= 0) {
+                if (peek() == QLatin1String("\n"))
+                    take();
+                return line;
+            }
+            if (holding) {
+                const QString unit = take();
+                if (unit.isEmpty() || unit == QLatin1String("\n"))
+                    return line;
+                line += unit;
+            } else {
+                const QString part = stream.readLine(room);
+                line += part;
+                if (part.size() < room)
+                    return line;   // the line ended: its line feed is consumed, or the stream is at its end
+            }
+            if (line.at(line.size() - 1).isHighSurrogate() && peek().size() == 1 && peek().at(0).isLowSurrogate())
+                line += take();
         }
-        return line;
     }
 
 private:
+    static qint64 characters(const QString &text)
+    {
+        qint64 count = text.size();
+        for (int i = 1; i < text.size(); ++i) {
+            if (text.at(i - 1).isHighSurrogate() && text.at(i).isLowSurrogate())
+                --count;
+        }
+        return count;
+    }
+    QString peek()
+    {
+        if (!holding) {
+            held = stream.read(1);
+            holding = true;
+        }
+        return held;
+    }
+    QString take()
+    {
+        peek();
+        holding = false;
+        return std::exchange(held, QString());
+    }
+
     QTextStream &stream;
     qint64 maxChars;
     QString held;
+    bool holding = false;
 };
 
 void setUpCodec(QTextStream &stream, const QString &codecName)
 {
     stream.setAutoDetectUnicode(false);
-    if (codecName == QLatin1String("SJIS"))
-        stream.setCodec("SJIS");
-    else if (codecName == QLatin1String("EUC-JP"))
-        stream.setCodec("EUC-JP");
-    else if (codecName == QLatin1String("UTF-8"))
-        stream.setCodec("UTF-8");
+    if (codecName == CodecName::ShiftJis || codecName == CodecName::EucJp
+        || codecName == CodecName::Utf8)
+        stream.setCodec(codecName.toLatin1().constData());
     else
         stream.setAutoDetectUnicode(true);
 }

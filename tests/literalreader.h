@@ -8,8 +8,10 @@
 //
 // Where Qt's literal behaviour is itself the fault, the oracle follows the
 // words the engine follows: a line of exactly maxLineChars characters (or an
-// exact multiple) is one read that consumes its line feed. Qt's readLine
-// leaves that line feed for a phantom empty read.
+// exact multiple) is one read that consumes its line feed, where Qt's
+// readLine leaves that line feed for a phantom empty read; and maxLineChars
+// counts a surrogate pair as one character, where readLine counts code units
+// and can end a read between the pair's halves.
 
 #include "linewindowreader.h"
 

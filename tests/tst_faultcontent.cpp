@@ -30,6 +30,12 @@ QString headerWindow(const QString &text, int lineCount)
     return window;
 }
 
+// A read's length in characters: a surrogate pair is one.
+int characters(const QString &line)
+{
+    return int(line.toUcs4().size());
+}
+
 } // namespace
 
 class FaultContent : public QObject
@@ -147,7 +153,7 @@ void FaultContent::randomBinary()
         const QStringList lines = viewLines(shown);
         QVERIFY2(lines.size() <= 4 * (setup.lineCount + 1), qPrintable(QString::number(lines.size())));
         for (const QString &line : lines)
-            QVERIFY2(line.size() <= setup.maxLineChars, qPrintable(QString::number(line.size())));
+            QVERIFY2(characters(line) <= setup.maxLineChars, qPrintable(QString::number(characters(line))));
     }
     QCOMPARE(session.dialogs.warningCount(), 0);
     FAULT_CHECK_RESPONSIVE(session);

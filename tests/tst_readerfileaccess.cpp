@@ -25,7 +25,7 @@ constexpr int Percent = WindowRequest::PercentMode;
 WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars = 1000, double percent = 0)
 {
     WindowRequest request;
-    request.startMode = mode;
+    request.startMode = startModeFromIndex(mode);
     request.lineCount = lines;
     request.maxLineChars = maxChars;
     request.percent = percent;

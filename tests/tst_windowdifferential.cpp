@@ -2,7 +2,8 @@
 //
 // Files: seeded random, so every row can be rebuilt from its seed. ASCII and
 // Japanese text (hiragana, katakana, kanji whose Shift-JIS trail bytes are
-// ASCII or lead-range bytes, half-width katakana) in UTF-8, Shift-JIS and
+// ASCII or lead-range bytes, half-width katakana; in UTF-8 also characters
+// outside the BMP, emoji and CJK Extension B) in UTF-8, Shift-JIS and
 // EUC-JP with LF endings; empty lines, lines of exactly the per-line limit or
 // twice it, lines longer than it, empty files, files without a final LF.
 // Requests: all three modes with random N, percent position, per-line limit
@@ -49,7 +50,10 @@ struct Sample
 class SampleMaker
 {
 public:
-    SampleMaker(quint32 seed, QTextCodec *codec) : rng(seed), codec(codec) {}
+    SampleMaker(quint32 seed, QTextCodec *codec)
+        : rng(seed), codec(codec), astral(codec->mibEnum() == 106)   // only UTF-8 encodes them
+    {
+    }
 
     Sample make()
     {
@@ -59,14 +63,14 @@ public:
         const int lines = rng.bounded(20) == 0 ? int(rng.bounded(2)) : int(rng.bounded(40));
         const bool finalLineFeed = rng.bounded(10) < 7;
         for (int i = 0; i < lines; ++i) {
-            QString line = makeLine(i, sample.limit, japanese);
+            const QStringList line = makeLine(i, sample.limit, japanese);
             const int before = sample.bytes.size();
-            for (QChar c : qAsConst(line))
+            for (const QString &c : line)
                 append(sample, c);
             sample.lineBytes.append(sample.bytes.size() - before);
             if (i + 1 < lines || finalLineFeed) {
                 sample.lineFeeds.append(sample.bytes.size());
-                append(sample, QLatin1Char('\n'));
+                append(sample, QStringLiteral("\n"));
             }
         }
         sample.charStart.append(true);
@@ -76,7 +80,7 @@ public:
     WindowRequest request(int mode, const Sample &sample, const char *codecName)
     {
         WindowRequest request;
-        request.startMode = mode;
+        request.startMode = startModeFromIndex(mode);
         request.lineCount = 1 + rng.bounded(45);
         request.maxLineChars = rng.bounded(10) < 7 ? sample.limit : pick(Limits);
         const int where = int(rng.bounded(10));
@@ -93,10 +97,12 @@ private:
     template <typename T, size_t n>
     T pick(const T (&from)[n]) { return from[rng.bounded(int(n))]; }
 
-    QString makeLine(int number, int limit, double japanese)
+    // The line's characters, a surrogate pair as one.
+    QStringList makeLine(int number, int limit, double japanese)
     {
         static const QString ascii = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,:;=-_()#/");
         static const QString kana = QStringLiteral("あいうえおかきくけこアイウエオソ表能亜漢字日本語ｱｲｳｴｵー。、");
+        static const QStringList outsideBmp = {QStringLiteral("😀"), QStringLiteral("𠮷"), QStringLiteral("𝄞")};
         int length;
         const int kind = int(rng.bounded(20));
         if (kind < 2)
@@ -107,21 +113,28 @@ private:
             length = limit + 1 + int(rng.bounded(qMin(2 * limit + 2, 300 - limit)));
         else
             length = 1 + int(rng.bounded(40));
-        QString line = QString::number(number) + QLatin1Char(':');
+        QString prefix = QString::number(number) + QLatin1Char(':');
         if (rng.bounded(10) < 3)
-            line += QLatin1String(rng.bounded(2) ? "err" : "ERR");
+            prefix += QLatin1String(rng.bounded(2) ? "err" : "ERR");
+        QStringList line;
+        for (QChar c : prefix.left(length))
+            line += QString(c);
         while (line.size() < length) {
+            if (astral && rng.bounded(8) == 0) {
+                line += outsideBmp.at(int(rng.bounded(outsideBmp.size())));
+                continue;
+            }
             const QString &from = rng.generateDouble() < japanese ? kana : ascii;
-            line += from.at(int(rng.bounded(from.size())));
+            line += QString(from.at(int(rng.bounded(from.size()))));
         }
-        return line.left(length);
+        return line;
     }
 
-    void append(Sample &sample, QChar c)
+    void append(Sample &sample, const QString &c)
     {
         auto found = encodedChars.find(c);
         if (found == encodedChars.end())
-            found = encodedChars.insert(c, codec->fromUnicode(QString(c)));
+            found = encodedChars.insert(c, codec->fromUnicode(c));
         sample.charStart.append(true);
         for (int i = 1; i < found->size(); ++i)
             sample.charStart.append(false);
@@ -130,7 +143,8 @@ private:
 
     QRandomGenerator rng;
     QTextCodec *codec;
-    QHash<QChar, QByteArray> encodedChars;
+    bool astral;
+    QHash<QString, QByteArray> encodedChars;
 };
 
 QString describe(const WindowRequest &r)
@@ -242,7 +256,8 @@ void TestWindowDifferential::engineMatchesOracle()
     }
 }
 
-// The oracle reads the literal way, faults included (except exact-length lines).
+// The oracle reads the literal way, faults included (except exact-length
+// lines and split surrogate pairs).
 void TestWindowDifferential::oracleIsLiteral_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -260,6 +275,8 @@ void TestWindowDifferential::oracleIsLiteral_data()
     QTest::newRow("long last line stops short") << QByteArray("x\nabcdefghij") << newest << 1 << 4 << "UTF-8" << "bcde\nfghi\n";
     QTest::newRow("exact-length lines are one read") << QByteArray("abcdefghij\nk\nabcd\nefgh\n") << header << 6 << 4
                                                      << "UTF-8" << "abcd\nefgh\nij\nk\nabcd\nefgh\n";
+    QTest::newRow("a surrogate pair is one character") << QByteArray("\xf0\x9f\x98\x80x\n\xf0\xa0\xae\xb7") << header
+                                                       << 3 << 1 << "UTF-8" << QStringLiteral("😀\nx\n𠮷\n");
     const QByteArray utf16("\xff\xfe" "l\0" "1\0" "\n\0" "l\0" "2\0" "\n\0" "l\0" "3\0" "\n\0" "l\0" "4\0" "\n\0", 26);
     QTest::newRow("UTF-16 mark unseen in percent mode") << utf16 << percent << 3 << 1000 << ""
         << QString::fromUtf16(u"\0l\0003\0\n\0l\0004\0\n\0\n", 14);
@@ -280,7 +297,7 @@ void TestWindowDifferential::oracleIsLiteral()
     file.write(bytes);
     file.close();
     WindowRequest request;
-    request.startMode = mode;
+    request.startMode = startModeFromIndex(mode);
     request.lineCount = lines;
     request.maxLineChars = maxChars;
     request.percent = 50;

@@ -9,6 +9,7 @@ packages=(
   fonts-ipafont-gothic qttranslations5-l10n
   xvfb xauth x11-apps x11-utils xdotool imagemagick
   libbenchmark-dev
+  clang libclang-rt-14-dev
   dpkg-dev file man-db desktop-file-utils appstream python3
 )
 

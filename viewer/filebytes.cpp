@@ -11,7 +11,6 @@ namespace {
 // and reading much more for it would cost more than the window itself. Each
 // further read doubles, up to 1 MiB, so that a window of long lines costs a
 // handful of system calls and a scan reads little past what it needs.
-constexpr qint64 PageSize = 4 * 1024;
 constexpr qint64 LargestRead = 1024 * 1024;
 
 } // namespace
@@ -23,14 +22,20 @@ FileBytes::FileBytes(int fd, qint64 size)
 
 qint64 FileBytes::readInto(char *buffer, qint64 offset, qint64 length)
 {
+    if (readError)
+        return 0;
     length = qMin(length, fileSize - offset);
     qint64 done = 0;
     while (done < length) {
         const ssize_t n = ::pread(fd, buffer + done, size_t(length - done), off_t(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            break;   // end of file (it shrank) or an I/O error: both end the data here
+        if (n < 0) {
+            readError = errno;   // a failing disk or mount, not the end of the data
+            break;
+        }
+        if (n == 0)
+            break;   // the file shrank since it was opened
         done += n;
     }
     readTotal += done;

@@ -12,6 +12,9 @@
 
 #include <cstring>
 
+// Reads are aligned to pages of this many bytes, and no read is smaller.
+constexpr qint64 PageSize = 4 * 1024;
+
 class FileBytes
 {
 public:
@@ -22,16 +25,22 @@ public:
     qint64 bytesRead() const { return readTotal; }
 
     // Reads up to length bytes at offset into buffer, clipped to size(), and
-    // returns how many arrived. Fewer than asked means the file shrank since
-    // it was opened: the missing bytes count as the end of the file.
+    // returns how many arrived. Fewer than asked means that the file shrank
+    // since it was opened (the missing bytes count as the end of the file) or
+    // that a read failed: then error() is set, and every later read returns
+    // nothing, so that the scans end soon and the caller reports the error.
     qint64 readInto(char *buffer, qint64 offset, qint64 length);
     QByteArray read(qint64 offset, qint64 length);
     // The file's first bytes (up to 8), read once: the byte-order mark and
     // the first code units.
     QByteArray head();
+    // The errno of the first read that failed (an interrupted read is
+    // retried, never a failure), or 0.
+    int error() const { return readError; }
 
 private:
     int fd;
+    int readError = 0;
     QByteArray headBytes;
     bool headRead = false;
     qint64 fileSize;
@@ -54,10 +63,11 @@ public:
     // (reads and the buffer stop there unless the scan goes on past it) and
     // sizes the first read, and the buffer for it, for the `expected` bytes.
     void reserve(qint64 bytes, qint64 expected);
-    // The unit at position p, or NoUnit at or past the end.
+    // The unit at position p, or NoUnit before the start or at or past the end.
     uint unitAt(qint64 p)
     {
-        const qint64 byte = p << unitShift;
+        // Shifted unsigned: a negative p gives a negative byte, never undefined behaviour.
+        const qint64 byte = qint64(quint64(p) << unitShift);
         if (unitSize == 1 && byte >= stretchBegin && byte < stretchEnd)
             return uchar(*at(byte));   // the usual case, kept inline
         return unitAtSlow(p);

@@ -14,7 +14,8 @@
 class LineReads
 {
 public:
-    // maxChars: characters per read (at least 1). filter: the text a read must
+    // maxChars: characters per read (at least 1), where a surrogate pair is
+    // one character: no read ends between its halves. filter: the text a read must
     // contain, ignoring case; empty turns the filter off. limit: reads to make
     // at most (-1 for no limit).
     LineReads(int maxChars, const QString &filter, qint64 limit);

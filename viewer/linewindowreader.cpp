@@ -22,7 +22,6 @@ namespace {
 // longer lines take more reads, each twice the size of the one before, up
 // to LargestChunk.
 constexpr qint64 ExpectedLineBytes = 128;
-constexpr qint64 PageSize = 4 * 1024;
 constexpr qint64 FirstChunk = PageSize;
 constexpr qint64 LargestChunk = 1024 * 1024;
 // Forward reads decode at most this much at a time, so that a window of
@@ -213,7 +212,7 @@ Window readNewest(Reading &r)
 
 // Header and percent modes: N reads from the start of the file or of the
 // line that holds the target byte.
-Window readFromStart(Reading &r, int mode, double percent)
+Window readFromStart(Reading &r, WindowRequest::StartMode mode, double percent)
 {
     Window window;
     qint64 start = 0;
@@ -232,12 +231,12 @@ Window readFromStart(Reading &r, int mode, double percent)
 
 Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &encoding)
 {
-    const int mode = request.startMode;
-    if (request.lineCount < 1 || mode < WindowRequest::HeaderMode || mode > WindowRequest::PercentMode)
+    const WindowRequest::StartMode mode = request.startMode;
+    if (request.lineCount < 1 || startModeFromIndex(mode) == WindowRequest::NoStartMode)
         return Window();
     // The byte-order mark is looked for once, at the file's start, whatever the mode.
-    const bool byName = request.codecName == QLatin1String("SJIS")
-                        || request.codecName == QLatin1String("EUC-JP");
+    const bool byName = request.codecName == CodecName::ShiftJis
+                        || request.codecName == CodecName::EucJp;
     encoding = TextEncoding::choose(request.codecName, byName ? QByteArray() : file.head());
     if (mode == WindowRequest::NewestMode && file.size() <= 0)
         return Window();
@@ -245,8 +244,9 @@ Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &e
     Reading reading{file, encoding, units,
                     [&](qint64 p) { return encoding.alignToCharacter(file, p, units.unitCount()); },
                     request.lineCount,
-                    // No read returns an unbounded line: the limit is 1 .. 9999 characters.
-                    int(qBound<qint64>(1, request.maxLineChars, 9999)),
+                    // No read returns an unbounded line, whatever the setting says.
+                    int(qBound<qint64>(WindowRequest::MinLineChars, request.maxLineChars,
+                                       WindowRequest::MaxLineChars)),
                     request.extract ? request.highlightText : QString()};
     if (mode == WindowRequest::NewestMode)
         return readNewest(reading);
@@ -289,6 +289,12 @@ WindowResult LineWindowReader::read(const QString &path, const WindowRequest &re
     FileBytes file(fd, result.fileSize);
     TextEncoding encoding;
     Window window = readWindow(file, request, encoding);
+    if (file.error() != 0) {
+        // What was read before the error is no window of the file.
+        result.status = WindowResult::ReadFailed;
+        result.errorString = qt_error_string(file.error());
+        return result;
+    }
     result.status = WindowResult::Read;
     if (encoding.codec)
         result.encodingName = QString::fromLatin1(encoding.codec->name());

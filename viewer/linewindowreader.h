@@ -7,23 +7,49 @@
 // Reads one bounded window of lines from a text file. Qt Core only: no widget,
 // no dialog. The caller (MainWindow::reload) turns a failure into a warning.
 
+#include <QLatin1String>
 #include <QString>
 #include <QtGlobal>
+
+// The values of codecName, each spelled once here. Any other value reads as
+// Unicode detection.
+namespace CodecName {
+constexpr QLatin1String Unicode("", 0);   // by byte-order mark, else the locale's codec
+constexpr QLatin1String ShiftJis("SJIS", 4);
+constexpr QLatin1String Utf8("UTF-8", 5);
+constexpr QLatin1String EucJp("EUC-JP", 6);
+} // namespace CodecName
 
 // What one reload asks for. The values come straight from the window's
 // controls and members.
 struct WindowRequest
 {
-    enum StartMode { HeaderMode = 0, NewestMode = 1, PercentMode = 2 };
+    // The start-mode box's items in their order. NoStartMode reads nothing.
+    enum StartMode { NoStartMode = -1, HeaderMode = 0, NewestMode = 1, PercentMode = 2 };
 
-    int startMode = HeaderMode;   // index of the start-mode box; others read nothing
+    // The characters one read returns at most: what the limit dialog
+    // offers, and the default. Any other value is clamped to the bounds.
+    static constexpr int MinLineChars = 1;
+    static constexpr int MaxLineChars = 9999;
+    static constexpr int DefaultLineChars = 1000;
+
+    StartMode startMode = HeaderMode;
     qint64 lineCount = 20;        // N, the lines the window reads
     double percent = 0.0;         // 0.0 .. 100.0, used in percent mode
-    qint64 maxLineChars = 1000;   // characters per read; clamped to 1 .. 9999
-    QString codecName;            // "", "SJIS", "UTF-8", "EUC-JP"; anything else = ""
+    qint64 maxLineChars = DefaultLineChars;   // characters per read (a surrogate pair is one)
+    QString codecName;            // one of CodecName
     bool extract = false;         // extract mode switched on by the user
     QString highlightText;        // the filter text; an empty text turns the filter off
 };
+
+// The start mode that the start-mode box's index selects; an index outside
+// its items gives NoStartMode.
+constexpr WindowRequest::StartMode startModeFromIndex(int index)
+{
+    return index >= WindowRequest::HeaderMode && index <= WindowRequest::PercentMode
+               ? WindowRequest::StartMode(index)
+               : WindowRequest::NoStartMode;
+}
 
 // What happened. The file is closed again whatever the outcome.
 struct WindowResult
@@ -32,6 +58,7 @@ struct WindowResult
         Read,        // text holds the window, fileSize the size it was read at
         Unchanged,   // the size equalled the size to skip: nothing was read
         OpenFailed,  // errorString says why (missing, no access, not a regular file)
+        ReadFailed,  // opened, but a read failed (an I/O error): errorString says why
     };
 
     Status status = OpenFailed;
@@ -59,7 +86,8 @@ public:
     // refused with an error text that says so), takes its size, and when
     // skipIfSize is >= 0 and equals that size returns Unchanged after that one
     // open and size query. Otherwise reads the window that request describes from
-    // the bytes [0, size) and returns it.
+    // the bytes [0, size) and returns it; a read that fails on the way gives
+    // ReadFailed and no text.
     static WindowResult read(const QString &path, const WindowRequest &request,
                              qint64 skipIfSize = -1);
 };

@@ -1,6 +1,7 @@
 #include "textencoding.h"
 
 #include "filebytes.h"
+#include "linewindowreader.h"
 
 #include <QTextCodec>
 
@@ -36,7 +37,9 @@ TextEncoding::Family familyOf(const QTextCodec *codec)
 // each of ours up once.
 QTextCodec *codecNamed(const char *name)
 {
-    static const char *const names[] = {"SJIS", "EUC-JP", "UTF-8", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"};
+    static const char *const names[] = {CodecName::ShiftJis.data(), CodecName::EucJp.data(),
+                                        CodecName::Utf8.data(), "UTF-16LE", "UTF-16BE",
+                                        "UTF-32LE", "UTF-32BE"};
     static QTextCodec *const codecs[] = {
         QTextCodec::codecForName(names[0]), QTextCodec::codecForName(names[1]),
         QTextCodec::codecForName(names[2]), QTextCodec::codecForName(names[3]),
@@ -126,13 +129,13 @@ qint64 alignEucJp(FileBytes &file, qint64 p)
 
 TextEncoding TextEncoding::choose(const QString &codecName, const QByteArray &head)
 {
-    if (codecName == QLatin1String("SJIS"))
-        return withCodec("SJIS");
-    if (codecName == QLatin1String("EUC-JP"))
-        return withCodec("EUC-JP");
+    if (codecName == CodecName::ShiftJis)
+        return withCodec(CodecName::ShiftJis.data());
+    if (codecName == CodecName::EucJp)
+        return withCodec(CodecName::EucJp.data());
     const bool utf8Bom = startsWith(head, "\xEF\xBB\xBF", 3);
-    if (codecName == QLatin1String("UTF-8")) {
-        TextEncoding encoding = withCodec("UTF-8");
+    if (codecName == CodecName::Utf8) {
+        TextEncoding encoding = withCodec(CodecName::Utf8.data());
         encoding.bomSize = utf8Bom ? 3 : 0;   // the UTF-8 decoder hides it at the file's start
         return encoding;
     }
@@ -146,7 +149,7 @@ TextEncoding TextEncoding::choose(const QString &codecName, const QByteArray &he
     if (startsWith(head, "\xFE\xFF", 2))
         return wide("UTF-16BE", 2, true);
     if (utf8Bom) {
-        TextEncoding encoding = withCodec("UTF-8");
+        TextEncoding encoding = withCodec(CodecName::Utf8.data());
         encoding.bomSize = 3;
         return encoding;
     }

@@ -276,7 +276,7 @@ void MainWindow::reload(bool fromTimer)
         return;
 
     WindowRequest request;
-    request.startMode = ui->comboBox_2->currentIndex();
+    request.startMode = startModeFromIndex(ui->comboBox_2->currentIndex());
     request.lineCount = ui->spinBox->value();
     request.percent = ui->doubleSpinBox->value();
     request.maxLineChars = maxLineChars;
@@ -286,7 +286,7 @@ void MainWindow::reload(bool fromTimer)
 
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
-    if (result.status == WindowResult::OpenFailed) {
+    if (result.status == WindowResult::OpenFailed || result.status == WindowResult::ReadFailed) {
         statusLine->showFailure(filePath, result.errorString);
         showReadWarning(result.errorString, fromTimer);
         return;

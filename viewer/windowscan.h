@@ -5,7 +5,12 @@
 // filling beside it (viewfill) uses widgets and shows no dialog.
 //
 // The backward scans that find where a window of lines begins. Positions are
-// code units counted from the file's first byte.
+// code units counted from the file's first byte, and the scans' distances
+// count positions, not characters: a character of several units (a UTF-8
+// sequence, a UTF-16 surrogate pair) is several positions, as the stream's
+// byte positions were. The reads that follow count characters. A window
+// found always starts on a character boundary, never between the halves of
+// a pair.
 
 #include <QtGlobal>
 

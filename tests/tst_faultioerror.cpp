@@ -1,0 +1,111 @@
+// A file whose reads fail with an I/O error (a failing disk, a stale network
+// handle) while the window shows it: the failed reload warns as a failed open
+// does, under the same rules for timer reloads, and the view keeps what it
+// showed. The errors come from tests/failingpread.cpp, loaded by CTest.
+
+#include "faultharness.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <dlfcn.h>
+
+using namespace fault;
+using namespace testkit;
+
+class FaultIoError : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QString path;
+    QString switchPath;
+
+    void arm()
+    {
+        QFile file(switchPath);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QFile::encodeName(QFileInfo(path).canonicalFilePath()) + "\nEIO 0\n");
+    }
+    void disarm() { QVERIFY(QFile::remove(switchPath)); }
+    QString warningText() const
+    {
+        return QStringLiteral("Cannot read file %1:\nInput/output error.").arg(path);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(dlsym(RTLD_DEFAULT, "tailpeekFailingPreadLoaded"),
+                 "tests/failingpread.cpp is not loaded: run this test through ctest");
+        QVERIFY(dir.isValid());
+        switchPath = dir.filePath(QStringLiteral("pread-switch"));
+        qputenv("TAILPEEK_PREAD_SWITCH", QFile::encodeName(switchPath));
+    }
+    void init()
+    {
+        path = dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QLatin1String(".log"));
+        writeFile(path, "one\ntwo\n");
+    }
+    void cleanup() { QFile::remove(switchPath); }
+
+    void refreshWarnsAndKeepsTheView();
+    void timerWarnsOnceAndRereadsOnceReadsWork();
+};
+
+void FaultIoError::refreshWarnsAndKeepsTheView()
+{
+    ViewSetup setup;
+    setup.follow = false;
+    ViewSession session(setup);
+    session.open(path);
+    QCOMPARE(session.text(), QStringLiteral("one\ntwo\n\n"));
+
+    arm();
+    appendFile(path, "three\n");
+    session.clickRefresh();
+    QVERIFY(session.waitFor([&] { return session.dialogs.warningCount() == 1; }));
+    QCOMPARE(session.dialogs.warnings().first().title, QStringLiteral("Tailpeek"));
+    QCOMPARE(session.dialogs.warnings().first().text, warningText());
+    QCOMPARE(session.text(), QStringLiteral("one\ntwo\n\n"));
+    QVERIFY(session.waitFor([&] { return !(session.dialogs.warningsOpen() > 0); }));
+    session.clickRefresh();   // a refresh the user asks for always warns
+    QVERIFY(session.waitFor([&] { return session.dialogs.warningCount() == 2; }));
+
+    disarm();
+    session.clickRefresh();
+    QCOMPARE(session.text(), QStringLiteral("one\ntwo\nthree\n\n"));
+    QCOMPARE(session.dialogs.warningCount(), 2);
+}
+
+void FaultIoError::timerWarnsOnceAndRereadsOnceReadsWork()
+{
+    ViewSession session(ViewSetup{});   // newest mode, timer every 0.5 s
+    session.open(path);
+    QCOMPARE(session.text(), QStringLiteral("one\ntwo\n\n"));
+
+    arm();
+    appendFile(path, "three\n");   // a new size: every timer reload reads, and fails
+    QVERIFY(session.waitFor([&] { return session.dialogs.warningCount() == 1; }));
+    QCOMPARE(session.dialogs.warnings().first().text, warningText());
+    QTest::qWait(2000);   // four more timer reloads fail quietly
+    QCOMPARE(session.dialogs.warningCount(), 1);
+    QCOMPARE(session.text(), QStringLiteral("one\ntwo\n\n"));
+
+    // The failed reloads kept the size they had seen, so the first timer
+    // reload that reads again shows the grown file.
+    disarm();
+    QVERIFY(session.waitForText(QStringLiteral("one\ntwo\nthree\n\n")));
+
+    // A read worked: the next failure warns again.
+    arm();
+    appendFile(path, "four\n");
+    QVERIFY(session.waitFor([&] { return session.dialogs.warningCount() == 2; }));
+    QCOMPARE(session.text(), QStringLiteral("one\ntwo\nthree\n\n"));
+}
+
+QTEST_MAIN(FaultIoError)
+#include "tst_faultioerror.moc"

@@ -1,0 +1,109 @@
+// TextEncoding alone: which decoding a codec name and the file's first bytes
+// select, and where the next character boundary lies in each encoding.
+
+#include "filebytes.h"
+#include "textencoding.h"
+
+#include <QFile>
+#include <QTemporaryFile>
+#include <QTextCodec>
+#include <QtTest>
+
+class TestTextEncoding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void choose_data();
+    void choose();
+    void alignToCharacter_data();
+    void alignToCharacter();
+};
+
+void TestTextEncoding::choose_data()
+{
+    QTest::addColumn<QString>("codecName");
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("codec");     // the Qt codec's name
+    QTest::addColumn<int>("unitSize");
+    QTest::addColumn<bool>("bigEndian");
+    QTest::addColumn<int>("bomSize");
+
+    const QByteArray utf16le("\xFF\xFE" "a\0", 4);
+    QTest::newRow("SJIS by name, whatever the mark") << "SJIS" << utf16le << QByteArray("Shift_JIS") << 1 << false << 0;
+    QTest::newRow("EUC-JP by name") << "EUC-JP" << QByteArray("ab") << QByteArray("EUC-JP") << 1 << false << 0;
+    QTest::newRow("UTF-8 by name hides its mark") << "UTF-8" << QByteArray("\xEF\xBB\xBF" "a") << QByteArray("UTF-8") << 1 << false << 3;
+    QTest::newRow("UTF-8 by name ignores a UTF-16 mark") << "UTF-8" << utf16le << QByteArray("UTF-8") << 1 << false << 0;
+    QTest::newRow("detection: UTF-16LE") << "" << utf16le << QByteArray("UTF-16LE") << 2 << false << 2;
+    QTest::newRow("detection: UTF-16BE") << "" << QByteArray("\xFE\xFF\0a", 4) << QByteArray("UTF-16BE") << 2 << true << 2;
+    QTest::newRow("detection: UTF-32LE before UTF-16LE") << "" << QByteArray("\xFF\xFE\0\0a\0\0\0", 8) << QByteArray("UTF-32LE") << 4 << false << 4;
+    QTest::newRow("detection: UTF-32BE") << "" << QByteArray("\0\0\xFE\xFF\0\0\0a", 8) << QByteArray("UTF-32BE") << 4 << true << 4;
+    QTest::newRow("detection: UTF-8 mark") << "" << QByteArray("\xEF\xBB\xBF" "a") << QByteArray("UTF-8") << 1 << false << 3;
+    QTest::newRow("detection without a mark: the locale's codec") << "" << QByteArray("ab")
+        << QTextCodec::codecForLocale()->name() << 1 << false << 0;
+    QTest::newRow("an unknown name detects") << "latin1" << QByteArray("\xFE\xFF\0a", 4) << QByteArray("UTF-16BE") << 2 << true << 2;
+}
+
+void TestTextEncoding::choose()
+{
+    QFETCH(QString, codecName);
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, codec);
+    QFETCH(int, unitSize);
+    QFETCH(bool, bigEndian);
+    QFETCH(int, bomSize);
+    const TextEncoding encoding = TextEncoding::choose(codecName, head);
+    QVERIFY(encoding.codec);
+    QCOMPARE(encoding.codec->name(), codec);
+    QCOMPARE(encoding.unitSize, unitSize);
+    QCOMPARE(encoding.bigEndian, bigEndian);
+    QCOMPARE(encoding.bomSize, bomSize);
+}
+
+void TestTextEncoding::alignToCharacter_data()
+{
+    QTest::addColumn<QString>("codecName");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("position");   // in code units
+    QTest::addColumn<qint64>("aligned");
+
+    const QByteArray utf8 = QStringLiteral("a😀é\n").toUtf8();   // 61 F0 9F 98 80 C3 A9 0A
+    QTest::newRow("UTF-8, a lead byte") << "UTF-8" << utf8 << qint64(1) << qint64(1);
+    QTest::newRow("UTF-8, inside a 4-byte character") << "UTF-8" << utf8 << qint64(2) << qint64(5);
+    QTest::newRow("UTF-8, its last byte") << "UTF-8" << utf8 << qint64(4) << qint64(5);
+    QTest::newRow("UTF-8, inside a 2-byte character") << "UTF-8" << utf8 << qint64(6) << qint64(7);
+    QTest::newRow("UTF-8, past the end") << "UTF-8" << utf8 << qint64(20) << qint64(8);
+    // FF FE, 'a', D83D DE00: the low half at unit 3 moves on to unit 4.
+    const QByteArray utf16("\xFF\xFE" "a\0" "\x3D\xD8" "\x00\xDE" "b\0", 10);
+    QTest::newRow("UTF-16, a high half") << "" << utf16 << qint64(2) << qint64(2);
+    QTest::newRow("UTF-16, a low half") << "" << utf16 << qint64(3) << qint64(4);
+    // x, then 亜 (88 9F) twice: 9F is a trail byte that could also lead.
+    const QByteArray sjis("x\x88\x9F\x88\x9F\n");
+    QTest::newRow("Shift-JIS, a lead-range trail byte") << "SJIS" << sjis << qint64(2) << qint64(3);
+    QTest::newRow("Shift-JIS, a lead byte") << "SJIS" << sjis << qint64(3) << qint64(3);
+    // ソ is 83 5C: its trail byte is ASCII '\'.
+    QTest::newRow("Shift-JIS, an ASCII trail byte") << "SJIS" << QByteArray("x\x83\x5C" "y") << qint64(2) << qint64(3);
+    // x, あ (A4 A2), い (A4 A4).
+    const QByteArray euc("x\xA4\xA2\xA4\xA4\n");
+    QTest::newRow("EUC-JP, a trail byte") << "EUC-JP" << euc << qint64(2) << qint64(3);
+    QTest::newRow("EUC-JP, the next lead byte") << "EUC-JP" << euc << qint64(3) << qint64(3);
+    QTest::newRow("EUC-JP, half-width katakana") << "EUC-JP" << QByteArray("x\x8E\xB1y") << qint64(2) << qint64(3);
+}
+
+void TestTextEncoding::alignToCharacter()
+{
+    QFETCH(QString, codecName);
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, position);
+    QFETCH(qint64, aligned);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    QVERIFY(file.flush());
+    FileBytes fileBytes(file.handle(), bytes.size());
+    const TextEncoding encoding = TextEncoding::choose(codecName, fileBytes.head());
+    QCOMPARE(encoding.alignToCharacter(fileBytes, position, bytes.size() / encoding.unitSize), aligned);
+}
+
+QTEST_GUILESS_MAIN(TestTextEncoding)
+#include "tst_textencoding.moc"
