@@ -3,6 +3,9 @@
 # what the title shows, and that Alt+X ends it with exit code 0 and stores the
 # settings. Usage: cli_test.sh TAILPEEK [SCREENSHOT.png]  (run inside xvfb-run)
 set -u
+# The real program runs on the X server started for it, whatever platform
+# the caller's environment names (CTest's Qt tests ask for offscreen).
+unset QT_QPA_PLATFORM
 tailpeek="$1"
 shot="${2:-}"
 work="$(mktemp -d)"

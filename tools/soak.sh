@@ -13,6 +13,9 @@
 # TAILPEEK_SOAK_PROBE name a program and its x11probe helper to use instead
 # (the 30-second test of the ordinary suite does so).
 set -euo pipefail
+# The real program runs on the X server started for it, whatever platform
+# the caller's environment names (CTest's Qt tests ask for offscreen).
+unset QT_QPA_PLATFORM
 seconds="${1:-600}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
