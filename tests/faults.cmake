@@ -24,7 +24,7 @@ add_executable(x11probe x11probe.cpp)
 target_link_libraries(x11probe PRIVATE tailpeekcore Qt5::Test)
 tailpeek_warnings(x11probe)
 add_test(NAME fault_cli
-  COMMAND xvfb-run -a -s "-screen 0 1280x800x24"
+  COMMAND xvfb-run -a -n 111 -s "-screen 0 1280x800x24 -noreset"
           bash ${CMAKE_CURRENT_SOURCE_DIR}/fault_cli.sh $<TARGET_FILE:tailpeek> $<TARGET_FILE:x11probe>)
 set_tests_properties(fault_cli PROPERTIES TIMEOUT 300)
 

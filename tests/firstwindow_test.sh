@@ -90,7 +90,7 @@ fi
 status=0
 for screen in "1600 1000 2" "1366 768 1.25" "1280 800 1"; do
   set -- $screen
-  FIRSTWINDOW_CASE=1 xvfb-run -a -s "-screen 0 ${1}x${2}x24 -noreset" \
+  FIRSTWINDOW_CASE=1 xvfb-run -a -n 131 -s "-screen 0 ${1}x${2}x24 -noreset" \
     bash "$0" "$tailpeek" "$shots" "$1" "$2" "$3" || status=1
 done
 exit $status

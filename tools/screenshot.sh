@@ -9,7 +9,7 @@ build="${TAILPEEK_BUILD_DIR:-$root/build}"
 out="${1:-$root/docs/screenshot.png}"
 
 if [ "${SCREENSHOT_INSIDE_X:-}" != 1 ]; then
-  SCREENSHOT_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 1280x800x24 -noreset" bash "$0" "$out"
+  SCREENSHOT_INSIDE_X=1 exec xvfb-run -a -n 141 -s "-screen 0 1280x800x24 -noreset" bash "$0" "$out"
 fi
 
 PROBE="$build/tests/x11probe"

@@ -20,7 +20,7 @@ seconds="${1:-600}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+  exec xvfb-run -a -n 121 -s "-screen 0 1280x800x24 -noreset" "$0" "$@"
 fi
 
 program="${TAILPEEK_SOAK_PROGRAM:-}"
