@@ -11,6 +11,7 @@
 //   then        the filter text (UTF-8), then the file's bytes.
 // Any broken invariant prints what broke and aborts, so libFuzzer keeps the input.
 
+#include "encodedtext.h"
 #include "linewindowreader.h"
 
 #include <QByteArray>
@@ -61,27 +62,6 @@ struct ScratchFile
 int16_t signed16(const uint8_t *at)
 {
     return int16_t(uint16_t(at[0] | at[1] << 8));
-}
-
-// Characters, a surrogate pair as one.
-int characters(QStringView text)
-{
-    int count = text.size();
-    for (int i = 1; i < text.size(); ++i)
-        count -= text.at(i - 1).isHighSurrogate() && text.at(i).isLowSurrogate();
-    return count;
-}
-
-bool hasLoneSurrogate(const QString &text)
-{
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && !(i + 1 < text.size() && text.at(i + 1).isLowSurrogate()))
-            return true;
-        if (c.isLowSurrogate() && !(i > 0 && text.at(i - 1).isHighSurrogate()))
-            return true;
-    }
-    return false;
 }
 
 // Whether the file is read with a UTF-16 or UTF-32 decoder, which passes

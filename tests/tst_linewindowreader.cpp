@@ -7,6 +7,7 @@
 
 #include "encodedtext.h"
 #include "linewindowreader.h"
+#include "scratchfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,20 +41,11 @@ class TestLineWindowReader : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir dir;
-    int fileNumber = 0;
+    ScratchFiles files;
 
-    QString writeFile(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(++fileNumber));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
     QString readText(const QByteArray &bytes, const WindowRequest &request)
     {
-        const WindowResult result = LineWindowReader::read(writeFile(bytes), request);
+        const WindowResult result = LineWindowReader::read(files.write(bytes), request);
         if (result.status != WindowResult::Read)
             qWarning("not read: %s", qPrintable(result.errorString));
         return result.text;
@@ -79,7 +71,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(files.isValid()); }
 
     void windowExamples_data();
     void windowExamples() { checkRow(); }

@@ -3,6 +3,7 @@
 // truncation between reads, and a cost that follows the window, not the file.
 
 #include "linewindowreader.h"
+#include "scratchfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,20 +41,11 @@ class TestReaderFileAccess : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir dir;
-    int fileNumber = 0;
+    ScratchFiles files;
 
-    QString writeFile(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(++fileNumber));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(files.isValid()); }
     void nonRegularFilesRefused_data();
     void nonRegularFilesRefused();
     void unreadableFile();
@@ -77,11 +69,11 @@ void TestReaderFileAccess::nonRegularFilesRefused()
 {
     QFETCH(QString, kind);
     QFETCH(QString, error);
-    QString path = dir.filePath(kind + QString::number(++fileNumber));
+    QString path = files.newPath(kind);
     const QByteArray native = QFile::encodeName(path);
     int socketFd = -1;
     if (kind == QLatin1String("directory")) {
-        path = dir.path();
+        path = files.folder();
     } else if (kind == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(native.constData(), 0600), 0);
     } else if (kind == QLatin1String("socket")) {
@@ -117,7 +109,7 @@ void TestReaderFileAccess::unreadableFile()
 {
     if (::geteuid() == 0)
         QSKIP("root reads files without permission");
-    const QString path = writeFile("secret\n");
+    const QString path = files.write("secret\n");
     QFile::setPermissions(path, QFileDevice::WriteOwner);
     const WindowResult result = LineWindowReader::read(path, makeRequest(Header, 1));
     QCOMPARE(result.status, WindowResult::OpenFailed);
@@ -141,7 +133,7 @@ qint64 bytesReadByProcess()
 
 void TestReaderFileAccess::unchangedSizeReadsNothing()
 {
-    const QString path = writeFile("0123456\n8\n");
+    const QString path = files.write("0123456\n8\n");
     const WindowRequest request = makeRequest(Newest, 5);
     const qint64 before = bytesReadByProcess();
     const qint64 idle = bytesReadByProcess() - before;   // what reading the counter costs
@@ -165,7 +157,7 @@ void TestReaderFileAccess::unchangedSizeReadsNothing()
 
 void TestReaderFileAccess::appendAndTruncate()
 {
-    const QString path = writeFile("l1\nl2\nl3\n");
+    const QString path = files.write("l1\nl2\nl3\n");
     const WindowRequest request = makeRequest(Newest, 2);
     WindowResult result = LineWindowReader::read(path, request);
     QCOMPARE(result.text, QStringLiteral("l2\nl3\n\n"));
@@ -187,7 +179,7 @@ void TestReaderFileAccess::appendAndTruncate()
 // than 4 GiB (no disk space needed) whose zeros hold no line feed.
 void TestReaderFileAccess::costFollowsWindow()
 {
-    const QString path = writeFile(QByteArray());
+    const QString path = files.write(QByteArray());
     const qint64 lines = qint64(4) << 30;
     {
         QFile file(path);

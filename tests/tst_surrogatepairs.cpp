@@ -5,6 +5,7 @@
 
 #include "encodedtext.h"
 #include "linewindowreader.h"
+#include "scratchfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,17 +36,8 @@ class TestSurrogatePairs : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir dir;
-    int fileNumber = 0;
+    ScratchFiles files;
 
-    QString writeFile(const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(++fileNumber));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
     void addColumns()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -54,7 +46,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() { QVERIFY(files.isValid()); }
     void surrogatePairsWhole_data();
     void surrogatePairsWhole();
     void scansKeepPairsWhole_data();
@@ -84,27 +76,6 @@ QString pairCodecName(const PairCodec &c)
 {
     return QStringLiteral("%1%2, codec '%3'")
         .arg(QLatin1String(c.codec), QLatin1String(c.mark ? " mark" : ""), QLatin1String(c.codecName));
-}
-
-// Characters, a surrogate pair as one.
-int characters(QStringView text)
-{
-    int count = text.size();
-    for (int i = 1; i < text.size(); ++i)
-        count -= text.at(i - 1).isHighSurrogate() && text.at(i).isLowSurrogate();
-    return count;
-}
-
-bool hasLoneSurrogate(const QString &text)
-{
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && !(i + 1 < text.size() && text.at(i + 1).isLowSurrogate()))
-            return true;
-        if (c.isLowSurrogate() && !(i > 0 && text.at(i - 1).isHighSurrogate()))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -164,7 +135,7 @@ void TestSurrogatePairs::scansKeepPairsWhole()
     QFETCH(int, mode);
     const PairCodec &c = PairCodecs[codec];
     const QString text = QStringLiteral("x😀\n😀😀😀😀😀\nab𠮷c😀😀d𠮷𠮷𠮷\n😀\n\n𝄞e𝄞f𝄞g😀😀😀😀😀😀h");
-    const QString path = writeFile(encoded(c.codec, text, c.mark));
+    const QString path = files.write(encoded(c.codec, text, c.mark));
     QString flat = text;
     flat.remove(QLatin1Char('\n'));
     for (int limit : {1, 2, 3, 5}) {
@@ -194,7 +165,7 @@ void TestSurrogatePairs::surrogatePairsWhole()
     QFETCH(QByteArray, bytes);
     QFETCH(QVariant, request);
     QFETCH(QString, expected);
-    const WindowResult result = LineWindowReader::read(writeFile(bytes), request.value<WindowRequest>());
+    const WindowResult result = LineWindowReader::read(files.write(bytes), request.value<WindowRequest>());
     QCOMPARE(result.status, WindowResult::Read);
     QCOMPARE(result.text, expected);
 }
