@@ -91,7 +91,8 @@ private:
     // The view step of a reload: the window text into the view, the request's
     // highlight text marked, doing only what changed since the last fill; then
     // the end followed, or the reader's selection and scroll position kept.
-    void highlightMatches(const WindowRequest &request, const QString &text);
+    // Returns whether the view's document changed.
+    bool highlightMatches(const WindowRequest &request, const QString &text);
     // Whether reloads scroll the view to its end: newest mode, nothing
     // selected, the view showing its end.
     bool followsEnd() const;

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QLabel>
 #include <QLocale>
 #include <QStatusBar>
@@ -34,8 +33,8 @@ QString percentOf(qint64 part, qint64 whole)
 
 bool chosenByName(const QString &codecName)
 {
-    return codecName == QLatin1String("SJIS") || codecName == QLatin1String("EUC-JP")
-           || codecName == QLatin1String("UTF-8");
+    return codecName == CodecName::ShiftJis || codecName == CodecName::EucJp
+           || codecName == CodecName::Utf8;
 }
 
 QLabel *addLabel(QStatusBar *bar, const char *name, int stretch = 0)
@@ -104,7 +103,8 @@ void StatusLine::showFile(const QString &path)
     file->setToolTip(QDir::toNativeSeparators(path));
 }
 
-void StatusLine::showRead(const QString &path, const QString &codecName, const WindowResult &result)
+void StatusLine::showRead(const QString &path, const QString &codecName, const WindowResult &result,
+                          bool viewChanged)
 {
     if (result.status != WindowResult::Read) {
         // The timer's unchanged file: the fields still hold; a failure has ended.
@@ -114,12 +114,9 @@ void StatusLine::showRead(const QString &path, const QString &codecName, const W
         }
         return;
     }
-    // A window can be 999 lines of 9,999 characters: keep its hash, not a copy.
-    const uint textHash = qHash(result.text);
-    if (path != shownPath || textHash != shownHash || result.fileSize != shownSize)
+    if (viewChanged || path != shownPath || result.fileSize != shownSize)
         changed->setText(tr("最終更新 %1").arg(clock().toString(QStringLiteral("HH:mm:ss"))));
     shownPath = path;
-    shownHash = textHash;
     shownSize = result.fileSize;
     failing = false;
     failure->hide();

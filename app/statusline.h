@@ -34,10 +34,12 @@ public:
 
     // No file chosen yet.
     void showNoFile();
-    // What a reload of path with codecName ("" for Unicode detection) found.
+    // What a reload of path with codecName ("" for Unicode detection) found,
+    // and whether it changed the view (the time of the last change shows).
     // A Read updates every field; Unchanged costs nothing unless it ends a
     // failure, which a file that opens again does.
-    void showRead(const QString &path, const QString &codecName, const WindowResult &result);
+    void showRead(const QString &path, const QString &codecName, const WindowResult &result,
+                  bool viewChanged);
     // A reload of path could not open it: errorString as the warning gives it.
     void showFailure(const QString &path, const QString &errorString);
     void setFollowState(FollowState state);
@@ -64,7 +66,6 @@ private:
     bool hasFile = false;
     bool failing = false;
     QString shownPath;   // the file the fields describe
-    uint shownHash = 0;  // of the window last shown, to tell a change
     qint64 shownSize = -1;
     std::function<QTime()> clock;
 };

@@ -365,10 +365,11 @@ void BM_UnchangedReloadWithStatusLine(benchmark::State &state)
     bar.show();
     StatusLine line(&bar, nullptr);
     const qint64 size = QFileInfo(fixture->path).size();
-    line.showRead(fixture->path, QString(), LineWindowReader::read(fixture->path, fixture->request));
+    line.showRead(fixture->path, QString(), LineWindowReader::read(fixture->path, fixture->request),
+                  true);
     for (auto _ : state) {
         const WindowResult result = LineWindowReader::read(fixture->path, fixture->request, size);
-        line.showRead(fixture->path, QString(), result);
+        line.showRead(fixture->path, QString(), result, false);
         benchmark::DoNotOptimize(result);
     }
 }
@@ -382,7 +383,7 @@ void BM_RefreshWithStatusLine(benchmark::State &state)
     const QTextCharFormat format = highlightFormat(background, foreground);
     for (auto _ : state) {
         const WindowResult result = LineWindowReader::read(fixture->path, fixture->request);
-        line.showRead(fixture->path, QString(), result);
+        line.showRead(fixture->path, QString(), result, true);
         fillView(view.get(), result.text, QTextCharFormat(), needle, format);
         scrollToEnd(view.get());
         QCoreApplication::processEvents();

@@ -7,7 +7,7 @@
 
 #include "encodedtext.h"
 #include "linewindowreader.h"
-#include "scratchfiles.h"
+#include "enginetestkit.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,18 +19,6 @@ namespace {
 constexpr int Header = WindowRequest::HeaderMode;
 constexpr int Newest = WindowRequest::NewestMode;
 constexpr int Percent = WindowRequest::PercentMode;
-
-WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars = 1000, double percent = 0,
-                          const QString &codecName = QStringLiteral("UTF-8"))
-{
-    WindowRequest request;
-    request.startMode = startModeFromIndex(mode);
-    request.lineCount = lines;
-    request.maxLineChars = maxChars;
-    request.percent = percent;
-    request.codecName = codecName;
-    return request;
-}
 
 QByteArray repeated(char c, int count) { return QByteArray(count, c); }
 

@@ -3,7 +3,7 @@
 // truncation between reads, and a cost that follows the window, not the file.
 
 #include "linewindowreader.h"
-#include "scratchfiles.h"
+#include "enginetestkit.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,17 +22,6 @@ namespace {
 constexpr int Header = WindowRequest::HeaderMode;
 constexpr int Newest = WindowRequest::NewestMode;
 constexpr int Percent = WindowRequest::PercentMode;
-
-WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars = 1000, double percent = 0)
-{
-    WindowRequest request;
-    request.startMode = startModeFromIndex(mode);
-    request.lineCount = lines;
-    request.maxLineChars = maxChars;
-    request.percent = percent;
-    request.codecName = QStringLiteral("UTF-8");
-    return request;
-}
 
 } // namespace
 

@@ -305,6 +305,10 @@ void TestStatusLine::timeOfTheLastChange()
     QVERIFY(QMetaObject::invokeMethod(window.get(), "reloadFile"));
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:05"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 40 B"));
+
+    now = QTime(10, 0, 9);
+    controls->lineCount->setValue(2);   // the same file and size, fewer lines in view
+    QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:09"));
 }
 
 QTEST_MAIN(TestStatusLine)

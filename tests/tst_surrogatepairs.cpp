@@ -5,7 +5,7 @@
 
 #include "encodedtext.h"
 #include "linewindowreader.h"
-#include "scratchfiles.h"
+#include "enginetestkit.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -16,18 +16,6 @@ namespace {
 constexpr int Header = WindowRequest::HeaderMode;
 constexpr int Newest = WindowRequest::NewestMode;
 constexpr int Percent = WindowRequest::PercentMode;
-
-WindowRequest makeRequest(int mode, qint64 lines, qint64 maxChars, double percent,
-                          const QString &codecName)
-{
-    WindowRequest request;
-    request.startMode = startModeFromIndex(mode);
-    request.lineCount = lines;
-    request.maxLineChars = maxChars;
-    request.percent = percent;
-    request.codecName = codecName;
-    return request;
-}
 
 } // namespace
 

@@ -4,8 +4,8 @@
 // Part of the reading engine in viewer/, which uses Qt Core only; the view
 // filling beside it (viewfill) uses widgets and shows no dialog.
 //
-// Reads one bounded window of lines from a text file. Qt Core only: no widget,
-// no dialog. The caller (MainWindow::reload) turns a failure into a warning.
+// Reads one bounded window of lines from a text file, and shows no dialog: the
+// caller (MainWindow::reload) turns a failure into a warning.
 
 #include <QLatin1String>
 #include <QString>

@@ -175,12 +175,6 @@ void scrollToEnd(QTextEdit *view)
     view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
 }
 
-bool showsEnd(const QTextEdit *view)
-{
-    const QScrollBar *bar = view->verticalScrollBar();
-    return bar->value() >= bar->maximum();
-}
-
 ViewPlace viewPlace(const QTextEdit *view)
 {
     ViewPlace place;
@@ -291,17 +285,19 @@ void MainWindow::reload(bool fromTimer)
         showReadWarning(result.errorString, fromTimer);
         return;
     }
-    statusLine->showRead(filePath, codecName, result);
     timerFailureWarned = false;
-    if (result.status == WindowResult::Unchanged)
+    if (result.status == WindowResult::Unchanged) {
+        statusLine->showRead(filePath, codecName, result, false);
         return;
+    }
 
     lastFileSize = result.fileSize;
-    highlightMatches(request, result.text);
+    const bool viewChanged = highlightMatches(request, result.text);
+    statusLine->showRead(filePath, codecName, result, viewChanged);
     showFollowState();
 }
 
-void MainWindow::highlightMatches(const WindowRequest &request, const QString &text)
+bool MainWindow::highlightMatches(const WindowRequest &request, const QString &text)
 {
     FillKey key;
     key.startMode = request.startMode;
@@ -341,6 +337,7 @@ void MainWindow::highlightMatches(const WindowRequest &request, const QString &t
         if (newest && followsEnd())
             scrollToEnd(ui->textEdit);
     }
+    return change != FillChange::None;
 }
 
 bool MainWindow::followsEnd() const

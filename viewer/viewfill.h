@@ -78,8 +78,6 @@ void keepInsertionFormat(QTextEdit *view, const QTextCharFormat &textFormat);
 
 // Brings the end of the view's text into sight (newest mode).
 void scrollToEnd(QTextEdit *view);
-// Whether the view shows the end of its text (the vertical scroll bar at its maximum).
-bool showsEnd(const QTextEdit *view);
 
 // Where the user is in the view: the selection and the line at the top.
 struct ViewPlace
