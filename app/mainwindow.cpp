@@ -6,6 +6,7 @@
 #include "filedropfilter.h"
 #include "linewindowreader.h"
 #include "statusline.h"
+#include "viewfill.h"
 
 #include <QEvent>
 
@@ -18,6 +19,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     ui->setupUi(this);
     ui->textEdit->setLineWrapMode(QTextEdit::NoWrap);
+    installLineLayout(ui->textEdit);
     // The view is read-only and rebuilt at every reload: an undo history
     // would only cost time and memory.
     ui->textEdit->document()->setUndoRedoEnabled(false);

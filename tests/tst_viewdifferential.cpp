@@ -3,7 +3,8 @@
 // session (growth, truncation, rotation, modes, line counts, codecs, extract
 // mode, highlight texts, colours, selections), with a fresh window that built
 // the same file from scratch: text, every format, block count, and the scroll
-// position while it follows the end.
+// position while it follows the end; and where every line lies, and that what
+// the window shows is the view painted afresh (lines are moved, not repainted).
 //
 // TAILPEEK_VIEW_SEEDS and TAILPEEK_VIEW_STEPS set the size of the run
 // (default 4 seeds of 50 steps); TAILPEEK_VIEW_SEED runs one seed.
@@ -11,6 +12,7 @@
 #include "mainwindow.h"
 #include "windowharness.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QColorDialog>
 #include <QComboBox>
@@ -18,10 +20,13 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -78,6 +83,45 @@ void settle(QTextEdit *view)
     QCoreApplication::processEvents();
 }
 
+// Where the layout put every line, and the document's size.
+QStringList geometryDump(const QTextDocument *document)
+{
+    QAbstractTextDocumentLayout *layout = document->documentLayout();
+    QStringList dump;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QRectF r = layout->blockBoundingRect(block);
+        dump << QStringLiteral("block %1 at %2,%3 %4x%5")
+                    .arg(block.blockNumber()).arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    }
+    const QSizeF size = layout->documentSize();
+    return dump << QStringLiteral("size %1x%2").arg(size.width()).arg(size.height());
+}
+
+// The view's pixels as the window holds them, against the view painted
+// afresh. Only the offscreen platform hands out its own backing store.
+QString shownDiffersFromPainted(QTextEdit *view)
+{
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        return QString();
+    QWidget *viewport = view->viewport();
+    QCoreApplication::processEvents();
+    const QPoint at = viewport->mapTo(viewport->window(), QPoint(0, 0));
+    const QImage shown = viewport->screen()
+                             ->grabWindow(viewport->window()->winId(), at.x(), at.y(),
+                                          viewport->width(), viewport->height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    const QImage painted = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (shown.size() != painted.size())
+        return QStringLiteral("shown %1x%2, painted %3x%4")
+            .arg(shown.width()).arg(shown.height()).arg(painted.width()).arg(painted.height());
+    for (int y = 0; y < shown.height(); ++y) {
+        if (memcmp(shown.constScanLine(y), painted.constScanLine(y), size_t(shown.bytesPerLine())) != 0)
+            return QStringLiteral("the view shows other pixels than it paints, from row %1").arg(y);
+    }
+    return QString();
+}
+
 const char *const codecActions[] = {"actionUnicode", "actionSJIS", "actionUTF", "actionEUC_JP"};
 const char *const codecNames[] = {"", "SJIS", "UTF-8", "EUC-JP"};
 
@@ -109,10 +153,11 @@ struct Session
         QByteArray bytes;
         for (int i = 0; i < count; ++i) {
             QString text = QStringLiteral("%1 ").arg(++line, 6, 10, QLatin1Char('0'));
-            switch (random.bounded(5)) {
+            switch (random.bounded(6)) {
             case 0: text += QString::fromUtf8("ログ 警告 エラー 日本語の行"); break;
             case 1: text += QStringLiteral("ERROR worker failed, error again"); break;
             case 2: text += QString(int(limit) + random.bounded(1, 90), QLatin1Char('e')); break;
+            case 3: text += QString::fromUtf8("two rows\u2028in one line, error"); break;   // a taller line
             default: text += QStringLiteral("info request served in %1 ms").arg(random.bounded(999)); break;
             }
             bytes += encode(text) + (random.bounded(6) == 0 ? "\r\n" : "\n");
@@ -294,6 +339,14 @@ QString TestViewDifferential::compareWithFresh(const Session &s, const Controls 
     }
     if (real->availableUndoSteps() != 0)
         return QStringLiteral("undo history");
+    const QStringList g = geometryDump(real), h = geometryDump(expected);
+    for (int i = 0; i < qMin(g.size(), h.size()); ++i) {
+        if (g.at(i) != h.at(i))
+            return QStringLiteral("layout differs: %1, fresh %2").arg(g.at(i), h.at(i));
+    }
+    const QString pixels = shownDiffersFromPainted(c.view);
+    if (!pixels.isEmpty())
+        return pixels;
     if (following) {
         settle(c.view);
         settle(f.view);

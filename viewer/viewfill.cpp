@@ -3,6 +3,7 @@
 
 #include "viewfill.h"
 
+#include "linelayout.h"
 #include "linewindowreader.h"
 #include "mainwindow.h"
 #include "statusline.h"
@@ -53,6 +54,9 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
                   const WindowOverlap &overlap, const FillKey &key)
 {
     QTextDocument *document = view->document();
+    auto *layout = qobject_cast<LineLayout *>(document->documentLayout());
+    if (layout)
+        layout->holdSizeReports(true);
     QTextCursor cursor(document);
     // Two edit blocks, the end first: one block spanning the top and the end
     // would make the layout redo every line in between.
@@ -65,13 +69,30 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
     markMatches(view, key.needle, key.markFormat, tail);
     cursor.endEditBlock();
     if (overlap.dropped > 0) {
+        // In an edit block, the cursor moves without asking the layout where
+        // its lines are.
+        cursor.beginEditBlock();
         cursor.setPosition(0);
         cursor.setPosition(overlap.dropped, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
+        cursor.endEditBlock();
     }
+    if (layout)
+        layout->holdSizeReports(false);
 }
 
 } // namespace
+
+void installLineLayout(QTextEdit *view)
+{
+    QTextDocument *document = view->document();
+    QWidget *viewport = view->viewport();
+    auto *layout = new LineLayout(document);
+    layout->setPaintDevice(viewport);
+    document->setDocumentLayout(layout);
+    QObject::connect(layout, &LineLayout::shiftedUp, viewport,
+                     [viewport](int dy) { viewport->scroll(0, -dy); });
+}
 
 void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textFormat,
               const QString &needle, const QTextCharFormat &markFormat)
@@ -171,7 +192,25 @@ void keepInsertionFormat(QTextEdit *view, const QTextCharFormat &textFormat)
 
 void scrollToEnd(QTextEdit *view)
 {
-    view->ensureCursorVisible();
+    // What ensureCursorVisible() then SliderToMaximum leave: the cursor in
+    // sight across (with the 5 pixels ensureCursorVisible() adds on each side)
+    // and the view at its end. Called as they are, the view would first go
+    // to the cursor, which a rebuild leaves at the top, and be painted whole
+    // for a jump there and back; this way a follow tick moves only the lines.
+    QScrollBar *across = view->horizontalScrollBar();
+    const QTextCursor edit = view->textCursor();
+    // At the start of a left-to-right line the cursor is at the line's left
+    // edge: no need to lay out the line, which may be the view's first one,
+    // far out of sight, to know that.
+    const bool atLeftEdge = edit.atBlockStart() && edit.block().textDirection() == Qt::LeftToRight;
+    QRect cursor = atLeftEdge ? QRect(int(view->document()->documentMargin()), 0, 1, 1)
+                              : view->cursorRect().translated(across->value(), 0);
+    cursor.adjust(-5, 0, 5, 0);
+    const int width = view->viewport()->width();
+    if (cursor.left() < across->value())
+        across->setValue(cursor.left());
+    else if (cursor.left() + cursor.width() > across->value() + width)
+        across->setValue(cursor.left() + cursor.width() - width);
     view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
 }
 

@@ -13,6 +13,11 @@
 
 class QTextEdit;
 
+// Gives view's document the line layout, which lays out only the lines a
+// change touches, and lets the view move its pixels up when lines leave the
+// top instead of painting them again.
+void installLineLayout(QTextEdit *view);
+
 // Replaces the whole text of view with text in one setPlainText call, every
 // character in textFormat, and marks needle in it with markFormat. Both happen
 // in one edit block, so the view lays the document out once, marks included.

@@ -1,0 +1,368 @@
+#include "linelayout.h"
+
+#include <QImage>
+#include <QMetaMethod>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace {
+
+// Wide enough for any line the reader delivers; the lines are never wrapped.
+constexpr qreal unboundedWidth = 1.0e7;
+
+// A block that keeps its glyphs is shaped once, when it is laid out, instead of
+// again at every paint. The last lines of the document keep them (a followed
+// log paints its new lines right after laying them out), and so do the lines
+// painted last; every other line lets them go, so a window of long lines does
+// not hold the glyphs of all of them.
+constexpr int tailLines = 96;
+constexpr int maxKeptLength = 2000;
+
+// Drawing frees what a layout holds once it no longer keeps its glyphs; this
+// draw is clipped to nothing and draws nothing.
+void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
+{
+    layout->setCacheEnabled(false);
+    layout->draw(scratch, QPointF(), {}, QRectF(0, -2, 1, 1));
+}
+
+} // namespace
+
+LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
+{
+    connect(document, &QTextDocument::contentsChange, this, [this] { contentsEdited = true; });
+    layoutAll();
+}
+
+qreal LineLayout::margin() const
+{
+    return document()->documentMargin();
+}
+
+bool LineLayout::inTail(int blockNumber) const
+{
+    return blockNumber >= document()->blockCount() - tailLines;
+}
+
+LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyphs) const
+{
+    QTextLayout *layout = block.layout();
+    QTextOption option = document()->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    // Right-to-left lines keep their own order inside the line, but every
+    // line starts at the left edge, as in an unwrapped plain-text view.
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    option.setTextDirection(block.textDirection());
+    layout->setTextOption(option);
+    layout->setPosition(QPointF());
+
+    Line line;
+    line.length = block.length();
+    line.keepsGlyphs = keepGlyphs && line.length <= maxKeptLength;
+    layout->setCacheEnabled(line.keepsGlyphs);
+    keptSinceTrim += line.keepsGlyphs;
+    layout->beginLayout();
+    // One line per block, unless the block holds line separators (U+2028).
+    for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
+        row.setLineWidth(unboundedWidth);
+        row.setPosition(QPointF(0, line.height));
+        line.height += row.height();
+        line.width = qMax(line.width, row.naturalTextWidth());
+    }
+    layout->endLayout();
+    return line;
+}
+
+void LineLayout::ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const
+{
+    const size_t number = size_t(block.blockNumber());
+    if (number < lines.size() && !lines[number].laidOut)
+        lines[number] = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()));
+}
+
+void LineLayout::trimGlyphs()
+{
+    if (keptSinceTrim < tailLines)
+        return;
+    keptSinceTrim = 0;
+    QImage scratchImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter scratch(&scratchImage);
+    int number = 0;
+    for (QTextBlock block = document()->begin(); block.isValid() && size_t(number) < lines.size();
+         block = block.next(), ++number) {
+        Line &line = lines[size_t(number)];
+        const bool painted = number >= paintedFirst && number <= paintedLast;
+        if (line.keepsGlyphs && !painted && !inTail(number)) {
+            releaseGlyphs(block.layout(), &scratch);
+            line.keepsGlyphs = false;
+        }
+    }
+}
+
+bool LineLayout::dropTopLines(int charsRemoved, int droppedCount)
+{
+    // The first droppedCount lines are gone, and the first block now holds
+    // what was the next line, formats and all: its size is known, and its
+    // QTextLayout, left describing the old first line, can wait until it is
+    // drawn or asked for.
+    if (droppedCount < 1 || size_t(droppedCount) >= lines.size())
+        return false;
+    int length = 0;
+    for (int i = 0; i < droppedCount; ++i)
+        length += lines[size_t(i)].length;
+    if (length != charsRemoved)
+        return false;
+    lines.erase(lines.begin(), lines.begin() + droppedCount);
+    lines.front().laidOut = false;
+    lines.front().keepsGlyphs = false;   // the edit freed what the first block's layout held
+    paintedFirst -= droppedCount;
+    paintedLast -= droppedCount;
+    document()->firstBlock().layout()->clearLayout();
+    topsValid = false;
+    return true;
+}
+
+bool LineLayout::Inputs::operator==(const Inputs &other) const
+{
+    return font == other.font && margin == other.margin && direction == other.direction
+           && tabStop == other.tabStop && tabs == other.tabs && flags == other.flags
+           && designMetrics == other.designMetrics;
+}
+
+LineLayout::Inputs LineLayout::currentInputs() const
+{
+    const QTextOption option = document()->defaultTextOption();
+    Inputs inputs;
+    inputs.font = document()->defaultFont();
+    inputs.margin = margin();
+    inputs.direction = option.textDirection();
+    inputs.tabStop = option.tabStopDistance();
+    inputs.tabs = option.tabs();
+    inputs.flags = option.flags();
+    inputs.designMetrics = option.useDesignMetrics();
+    return inputs;
+}
+
+void LineLayout::layoutAll()
+{
+    laidOutWith = currentInputs();
+    lines.clear();
+    lines.reserve(size_t(document()->blockCount()));
+    int number = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        lines.push_back(layoutBlock(block, inTail(number++)));
+    topsValid = false;
+}
+
+void LineLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+{
+    QTextDocument *doc = document();
+    // QTextEdit sets the page size again whenever a scroll bar comes or goes,
+    // and the document then reports all of itself as changed, though no
+    // character did (contentsChange() came before every edit). Lines that are
+    // never wrapped do not depend on the page: only a new font, margin or
+    // text option changes them.
+    const bool edited = std::exchange(contentsEdited, false);
+    if (!edited && from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount()
+        && lines.size() == size_t(doc->blockCount()) && currentInputs() == laidOutWith)
+        return;
+    // The blocks the change touched, in the new document; the blocks before
+    // and after them are the same as before, so the old document had
+    // blockCount - lines.size() fewer (or more) in between.
+    const QTextBlock first = doc->findBlock(from);
+    QTextBlock last = doc->findBlock(from + charsAdded);
+    if (!last.isValid())
+        last = doc->lastBlock();
+    const int firstNumber = first.isValid() ? first.blockNumber() : -1;
+    const int newSpan = last.blockNumber() - firstNumber + 1;
+    const int oldSpan = newSpan - (doc->blockCount() - int(lines.size()));
+
+    int shift = 0;   // > 0: whole lines left the top, nothing else changed
+    QRectF area;     // what to paint again; invalid: all of it
+    const qreal droppedTop = top(qMax(0, oldSpan - 1));
+    if (firstNumber < 0 || oldSpan < 1 || firstNumber + oldSpan > int(lines.size())) {
+        layoutAll();
+    } else if (from == 0 && charsAdded == 0 && newSpan == 1
+               && dropTopLines(charsRemoved, oldSpan - 1)) {
+        shift = qRound(droppedTop - margin());
+    } else {
+        std::vector<Line> changed;
+        changed.reserve(size_t(newSpan));
+        qreal changedHeight = 0;
+        for (QTextBlock block = first; block.isValid() && int(changed.size()) < newSpan;
+             block = block.next()) {
+            changed.push_back(layoutBlock(block, inTail(block.blockNumber())));
+            changedHeight += changed.back().height;
+        }
+        qreal replacedHeight = 0;
+        for (int i = firstNumber; i < firstNumber + oldSpan; ++i)
+            replacedHeight += lines[size_t(i)].height;
+        const qreal changeTop = top(firstNumber);
+        const auto at = lines.begin() + firstNumber;
+        lines.erase(at, at + oldSpan);
+        lines.insert(lines.begin() + firstNumber, changed.begin(), changed.end());
+        topsValid = false;
+        // What follows the change moved unless the change kept its height.
+        const qreal height = changedHeight == replacedHeight ? changedHeight
+                                                             : std::numeric_limits<int>::max();
+        area = QRectF(0, changeTop, std::numeric_limits<int>::max(), height);
+    }
+    widest = 0;
+    for (const Line &line : lines)
+        widest = qMax(widest, line.width);
+    if (shift > 0 && isSignalConnected(QMetaMethod::fromSignal(&LineLayout::shiftedUp))) {
+        emit shiftedUp(shift);
+        // The margin above the first line stays where it is: the pixels moved
+        // into it belong to the lines that left.
+        emit update(QRectF(0, 0, std::numeric_limits<int>::max(), margin()));
+    } else
+        emit update(shift > 0 ? QRectF() : area);
+    trimGlyphs();
+    reportSize();
+}
+
+void LineLayout::holdSizeReports(bool hold)
+{
+    sizeReportsHeld = hold;
+    reportSize();
+}
+
+void LineLayout::reportSize()
+{
+    if (sizeReportsHeld)
+        return;
+    const QSizeF size = documentSize();
+    if (size != reportedSize) {
+        reportedSize = size;
+        emit documentSizeChanged(size);
+    }
+}
+
+void LineLayout::updateTops() const
+{
+    if (topsValid && tops.size() == lines.size() + 1)
+        return;
+    tops.resize(lines.size() + 1);
+    qreal y = margin();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        tops[i] = y;
+        y += lines[i].height;
+    }
+    tops[lines.size()] = y;
+    topsValid = true;
+}
+
+qreal LineLayout::top(int blockNumber) const
+{
+    updateTops();
+    return tops[size_t(qBound(0, blockNumber, int(lines.size())))];
+}
+
+int LineLayout::blockAt(qreal y) const
+{
+    updateTops();
+    const auto after = std::upper_bound(tops.begin(), tops.end() - 1, y);
+    return qBound(0, int(after - tops.begin()) - 1, int(lines.size()) - 1);
+}
+
+QSizeF LineLayout::documentSize() const
+{
+    return QSizeF(widest + 2 * margin(), top(int(lines.size())) + margin());
+}
+
+QRectF LineLayout::frameBoundingRect(QTextFrame *frame) const
+{
+    if (frame != document()->rootFrame())
+        return QRectF();
+    return QRectF(QPointF(), documentSize());
+}
+
+QRectF LineLayout::blockBoundingRect(const QTextBlock &block) const
+{
+    if (!block.isValid() || block.document() != document()
+        || block.blockNumber() >= int(lines.size()))
+        return QRectF();
+    ensureLaidOut(block, false);
+    const Line &line = lines[size_t(block.blockNumber())];
+    return QRectF(margin(), top(block.blockNumber()), line.width, line.height);
+}
+
+int LineLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const
+{
+    if (lines.empty())
+        return -1;
+    if (accuracy == Qt::ExactHit && (point.y() < top(0) || point.y() >= top(int(lines.size()))))
+        return -1;
+    const int number = blockAt(point.y());
+    const QTextBlock block = document()->findBlockByNumber(number);
+    ensureLaidOut(block, false);
+    const QTextLayout *layout = block.layout();
+    if (layout->lineCount() == 0)
+        return block.position();
+    const qreal y = point.y() - top(number);
+    QTextLine row = layout->lineAt(layout->lineCount() - 1);
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        if (y < layout->lineAt(i).y() + layout->lineAt(i).height()) {
+            row = layout->lineAt(i);
+            break;
+        }
+    }
+    const qreal x = point.x() - margin();
+    // Left of a left-to-right line is its start; no need to shape the line.
+    if (x <= 0 && layout->textOption().textDirection() == Qt::LeftToRight)
+        return block.position() + row.textStart();
+    if (accuracy == Qt::ExactHit && (x < 0 || x > row.naturalTextWidth()))
+        return -1;
+    return block.position() + row.xToCursor(x);
+}
+
+void LineLayout::draw(QPainter *painter, const PaintContext &context)
+{
+    if (lines.empty())
+        return;
+    const QRectF clip = context.clip.isValid() ? context.clip : QRectF(0, 0, 1.0e9, 1.0e9);
+    const int firstNumber = blockAt(clip.top());
+    const int lastNumber = blockAt(clip.bottom());
+    bool widthOk = false;
+    int cursorWidth = property("cursorWidth").toInt(&widthOk);
+    if (!widthOk)
+        cursorWidth = 1;
+
+    painter->setPen(context.palette.color(QPalette::Text));
+    QTextBlock block = document()->findBlockByNumber(firstNumber);
+    for (int number = firstNumber; number <= lastNumber && block.isValid();
+         ++number, block = block.next()) {
+        const int position = block.position();
+        const int length = block.length();
+        QVector<QTextLayout::FormatRange> selections;
+        for (const Selection &selection : context.selections) {
+            const int start = selection.cursor.selectionStart() - position;
+            const int end = selection.cursor.selectionEnd() - position;
+            if (start < length && end > 0 && end > start)
+                selections.append({start, end - start, selection.format});
+        }
+        ensureLaidOut(block, true);
+        QTextLayout *layout = block.layout();
+        Line &line = lines[size_t(number)];
+        if (!line.keepsGlyphs && line.length <= maxKeptLength) {
+            layout->setCacheEnabled(true);   // this draw shapes it once more, and then no more
+            line.keepsGlyphs = true;
+            ++keptSinceTrim;
+        }
+        const QPointF offset(margin(), top(number));
+        layout->draw(painter, offset, selections, clip);
+        if (context.cursorPosition >= position && context.cursorPosition < position + length)
+            layout->drawCursor(painter, offset, context.cursorPosition - position, cursorWidth);
+    }
+    // The lines around those just painted are the ones painted next.
+    paintedFirst = firstNumber - tailLines;
+    paintedLast = lastNumber + tailLines;
+    trimGlyphs();
+}

@@ -1,0 +1,101 @@
+#ifndef LINELAYOUT_H
+#define LINELAYOUT_H
+
+// The view's document layout (Qt Gui, no widgets). The view shows plain lines
+// that are never wrapped, and a reload mostly drops lines at the top and adds
+// some at the end. Qt's own layout repositions every block below a change,
+// so dropping one line at the top of 999 costs as much work as all of them;
+// this one keeps one height per block and lays out only the blocks a change
+// touches.
+
+#include <QAbstractTextDocumentLayout>
+#include <QFont>
+#include <QTextOption>
+
+#include <vector>
+
+class LineLayout : public QAbstractTextDocumentLayout
+{
+    Q_OBJECT
+    // QTextEdit asks for it: false tells it that a wider view changes nothing,
+    // so resizing the window lays nothing out again.
+    Q_PROPERTY(bool contentHasAlignment READ contentHasAlignment)
+
+public:
+    explicit LineLayout(QTextDocument *document);
+
+    void draw(QPainter *painter, const PaintContext &context) override;
+    int hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) const override;
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override;
+    QRectF frameBoundingRect(QTextFrame *frame) const override;
+    QRectF blockBoundingRect(const QTextBlock &block) const override;
+
+    bool contentHasAlignment() const { return false; }
+
+    // While held, documentSizeChanged() waits; releasing reports the size
+    // once if it changed. A change that drops as many lines at the top as it
+    // adds at the end then leaves the scroll bars alone.
+    void holdSizeReports(bool hold);
+
+signals:
+    // Whole lines left the top and nothing else changed: everything below
+    // them moved up by dy pixels. While this signal is connected it replaces
+    // update(), so a view can move its pixels instead of painting them again.
+    void shiftedUp(int dy);
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override;
+
+private:
+    struct Line
+    {
+        qreal height = 0;
+        qreal width = 0;
+        int length = 0;            // of the block, separator included
+        bool laidOut = true;       // false: the block's QTextLayout is still to be made
+        bool keepsGlyphs = false;  // its QTextLayout keeps the shaped glyphs
+    };
+
+    // What every line's layout depends on besides its block.
+    struct Inputs
+    {
+        QFont font;
+        qreal margin = 0;
+        Qt::LayoutDirection direction = Qt::LayoutDirectionAuto;
+        qreal tabStop = 0;
+        QList<QTextOption::Tab> tabs;
+        QTextOption::Flags flags;
+        bool designMetrics = false;
+        bool operator==(const Inputs &other) const;
+    };
+    Inputs currentInputs() const;
+
+    Line layoutBlock(const QTextBlock &block, bool keepGlyphs) const;
+    void ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const;
+    bool inTail(int blockNumber) const;
+    void trimGlyphs();
+    bool dropTopLines(int charsRemoved, int droppedCount);
+    void layoutAll();
+    void reportSize();
+    int blockAt(qreal y) const;   // the block number under y, clamped to the blocks
+    qreal top(int blockNumber) const;
+    void updateTops() const;
+    qreal margin() const;
+
+    // One per block of the document, in order. Mutable: a block whose
+    // QTextLayout waits is laid out when it is first asked for.
+    mutable std::vector<Line> lines;
+    mutable std::vector<qreal> tops;   // y of each block, then the bottom of the last
+    mutable bool topsValid = false;
+    qreal widest = 0;
+    Inputs laidOutWith;
+    bool contentsEdited = false;
+    mutable int keptSinceTrim = 0;   // lines that began to keep their glyphs since trimGlyphs()
+    int paintedFirst = 0;            // the lines around those painted last
+    int paintedLast = -1;   // the document said contentsChange() since the last change
+    QSizeF reportedSize;
+    bool sizeReportsHeld = false;
+};
+
+#endif // LINELAYOUT_H
