@@ -90,10 +90,10 @@ private:
     mutable bool topsValid = false;
     qreal widest = 0;
     Inputs laidOutWith;
-    bool contentsEdited = false;
+    bool contentsEdited = false;     // the document said contentsChange() since the last change
     mutable int keptSinceTrim = 0;   // lines that began to keep their glyphs since trimGlyphs()
     int paintedFirst = 0;            // the lines around those painted last
-    int paintedLast = -1;   // the document said contentsChange() since the last change
+    int paintedLast = -1;
     QSizeF reportedSize;
     bool sizeReportsHeld = false;
 };
