@@ -2,6 +2,7 @@
 // clicks and drags), lines of more than one row, a new font, and how many
 // lines keep their shaped glyphs while a window of long lines is followed.
 
+#include "linelayout.h"
 #include "viewfill.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -73,6 +74,8 @@ private slots:
     void pointsLandOnTheirCharacters();
     void mouseDragSelectsWhatItCrosses();
     void newFontLaysTheLinesOutAgain();
+    void unshapedLinesHaveTheirFinalHeights_data();
+    void unshapedLinesHaveTheirFinalHeights();
     void followedLongLinesKeepFewGlyphs_data();
     void followedLongLinesKeepFewGlyphs();
 };
@@ -147,6 +150,7 @@ void TestLineLayout::newFontLaysTheLinesOutAgain()
     QFont font = view->font();
     font.setPointSizeF(font.pointSizeF() * 2);
     view->setFont(font);
+    QCoreApplication::processEvents();   // the lines not drawn learn their widths
     const QSizeF after = layout->documentSize();
     QVERIFY2(after.height() > before.height() * 1.5 && after.width() > before.width() * 1.5,
              qPrintable(QStringLiteral("%1x%2 -> %3x%4").arg(before.width()).arg(before.height())
@@ -157,6 +161,41 @@ void TestLineLayout::newFontLaysTheLinesOutAgain()
     const QTextBlock second = view->document()->begin().next();
     QCOMPARE(layout->blockBoundingRect(second).top(),
              layout->blockBoundingRect(view->document()->begin()).bottom());
+}
+
+void TestLineLayout::unshapedLinesHaveTheirFinalHeights_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("needle");
+    QTest::newRow("ASCII") << numberedLines(300, 80) << QString();
+    QTest::newRow("ASCII, marked in bold") << numberedLines(300, 80) << QStringLiteral("x");
+    QTest::newRow("tabs and Japanese") << QString::fromUtf8("a\tb\tc\nログ\n").repeated(150) << QStringLiteral("b");
+}
+
+void TestLineLayout::unshapedLinesHaveTheirFinalHeights()
+{
+    // Lines of plain ASCII are laid out later; the places of all lines must
+    // be right at once, and only the width may come in the next turns.
+    QFETCH(QString, text);
+    QFETCH(QString, needle);
+    const auto view = lineView(QString());
+    fillView(view.get(), text, QTextCharFormat(), needle,
+             highlightFormat(QColor("#ffff00"), QColor("#ff0000")));
+    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
+    const qreal foreseen = layout->documentSize().height();
+    for (int turn = 0; turn < 1000 && qobject_cast<const LineLayout *>(layout)->isSettling(); ++turn)
+        QCoreApplication::processEvents();
+    QCOMPARE(layout->documentSize().height(), foreseen);
+    qreal widest = 0;
+    qreal bottom = 0;
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block);
+        QCOMPARE(box.top(), bottom > 0 ? bottom : box.top());
+        bottom = box.bottom();
+        widest = qMax(widest, box.width());
+    }
+    QCOMPARE(layout->documentSize().height(), foreseen);
+    QCOMPARE(layout->documentSize().width(), widest + 2 * view->document()->documentMargin());
 }
 
 void TestLineLayout::followedLongLinesKeepFewGlyphs_data()

@@ -1,14 +1,18 @@
 #include "linelayout.h"
 
+#include <QElapsedTimer>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QMetaMethod>
 #include <QPainter>
+#include <QRawFont>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -38,7 +42,101 @@ void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
 {
     connect(document, &QTextDocument::contentsChange, this, [this] { contentsEdited = true; });
+    pending.setSingleShot(true);
+    pending.setInterval(0);
+    connect(&pending, &QTimer::timeout, this, &LineLayout::layoutPending);
     layoutAll();
+}
+
+const LineLayout::AsciiMetrics &LineLayout::asciiMetrics(const QFont &font) const
+{
+    for (const AsciiMetrics &known : metrics) {
+        if (known.font == font && known.device == paintDevice())
+            return known;
+    }
+    AsciiMetrics m;
+    m.font = font;
+    m.device = paintDevice();
+    // The face the text engine takes for Latin and common characters; if it
+    // lacks one, another face with other metrics would draw it.
+    const QRawFont face = QRawFont::fromFont(font);
+    m.coversAscii = face.isValid();
+    for (char32_t c = 0x20; c < 0x7f && m.coversAscii; ++c)
+        m.coversAscii = face.supportsCharacter(c);
+    const QFontMetricsF fontMetrics(font, paintDevice());
+    m.ascent = fontMetrics.ascent();
+    m.descent = fontMetrics.descent();
+    metrics.push_back(m);
+    return metrics.back();
+}
+
+bool LineLayout::foresee(const QTextBlock &block, Line *line) const
+{
+    // A row is as high as the highest ascent and descent of its fonts; for
+    // printable ASCII in faces that hold it that is known without shaping.
+    if (!trustForesight || block.length() <= 1)
+        return false;
+    qreal ascent = 0;
+    qreal descent = 0;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QString text = fragment.text();
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if ((u < 0x20 && u != '\t') || u > 0x7e)
+                return false;
+        }
+        const AsciiMetrics &m = asciiMetrics(fragment.charFormat().font());
+        if (!m.coversAscii)
+            return false;
+        ascent = qMax(ascent, m.ascent);
+        descent = qMax(descent, m.descent);
+    }
+    line->height = std::ceil(ascent + descent);
+    line->width = 0;
+    line->length = block.length();
+    line->laidOut = false;
+    line->measured = false;
+    line->keepsGlyphs = false;
+    // What the layout may still hold describes the block's old text.
+    block.layout()->setCacheEnabled(false);
+    block.layout()->clearLayout();
+    return true;
+}
+
+LineLayout::Line LineLayout::placeBlock(const QTextBlock &block, int blockNumber) const
+{
+    Line line;
+    if (foresee(block, &line)) {
+        pending.start();
+        return line;
+    }
+    return layoutBlock(block, inTail(blockNumber));
+}
+
+void LineLayout::layoutPending()
+{
+    // About a millisecond a turn: a window of long lines just rebuilt learns
+    // its widths over several turns, and painting and input go on between.
+    QElapsedTimer turn;
+    turn.start();
+    int number = 0;
+    bool done = true;
+    for (QTextBlock block = document()->begin(); block.isValid() && size_t(number) < lines.size();
+         block = block.next(), ++number) {
+        if (lines[size_t(number)].measured)
+            continue;
+        if (turn.nsecsElapsed() >= 1000000) {
+            done = false;
+            break;
+        }
+        ensureLaidOut(block, false);
+    }
+    if (std::exchange(foreseenWrong, false))
+        emit update(QRectF());
+    reportSize();
+    if (!done)
+        pending.start();
 }
 
 qreal LineLayout::margin() const
@@ -83,8 +181,21 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
 void LineLayout::ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const
 {
     const size_t number = size_t(block.blockNumber());
-    if (number < lines.size() && !lines[number].laidOut)
-        lines[number] = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()));
+    if (number >= lines.size() || lines[number].laidOut)
+        return;
+    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()));
+    if (!lines[number].measured) {
+        widestValid = false;
+        pending.start();   // the scroll bars learn the width in the next turn
+        if (laid.height != lines[number].height) {
+            // The fonts did not keep their word: lay every line out for real
+            // from now on, and paint what moved.
+            trustForesight = false;
+            foreseenWrong = true;
+            topsValid = false;
+        }
+    }
+    lines[number] = laid;
 }
 
 void LineLayout::trimGlyphs()
@@ -157,7 +268,7 @@ void LineLayout::layoutAll()
     lines.reserve(size_t(document()->blockCount()));
     int number = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
-        lines.push_back(layoutBlock(block, inTail(number++)));
+        lines.push_back(placeBlock(block, number++));
     topsValid = false;
 }
 
@@ -198,7 +309,7 @@ void LineLayout::documentChanged(int from, int charsRemoved, int charsAdded)
         qreal changedHeight = 0;
         for (QTextBlock block = first; block.isValid() && int(changed.size()) < newSpan;
              block = block.next()) {
-            changed.push_back(layoutBlock(block, inTail(block.blockNumber())));
+            changed.push_back(placeBlock(block, block.blockNumber()));
             changedHeight += changed.back().height;
         }
         qreal replacedHeight = 0;
@@ -214,9 +325,7 @@ void LineLayout::documentChanged(int from, int charsRemoved, int charsAdded)
                                                              : std::numeric_limits<int>::max();
         area = QRectF(0, changeTop, std::numeric_limits<int>::max(), height);
     }
-    widest = 0;
-    for (const Line &line : lines)
-        widest = qMax(widest, line.width);
+    widestValid = false;
     if (shift > 0 && isSignalConnected(QMetaMethod::fromSignal(&LineLayout::shiftedUp))) {
         emit shiftedUp(shift);
         // The margin above the first line stays where it is: the pixels moved
@@ -274,6 +383,12 @@ int LineLayout::blockAt(qreal y) const
 
 QSizeF LineLayout::documentSize() const
 {
+    if (!widestValid) {
+        widest = 0;
+        for (const Line &line : lines)
+            widest = qMax(widest, line.width);
+        widestValid = true;
+    }
     return QSizeF(widest + 2 * margin(), top(int(lines.size())) + margin());
 }
 

@@ -6,11 +6,14 @@
 // some at the end. Qt's own layout repositions every block below a change,
 // so dropping one line at the top of 999 costs as much work as all of them;
 // this one keeps one height per block and lays out only the blocks a change
-// touches.
+// touches. A line of plain ASCII need not even be shaped at once: its height
+// follows from its fonts, so it is laid out when it is drawn, or in the next
+// turn of the event loop, which learns its width.
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 #include <QTextOption>
+#include <QTimer>
 
 #include <vector>
 
@@ -38,6 +41,9 @@ public:
     // adds at the end then leaves the scroll bars alone.
     void holdSizeReports(bool hold);
 
+    // Lines wait to learn their widths, or the size waits to be reported.
+    bool isSettling() const { return pending.isActive(); }
+
 signals:
     // Whole lines left the top and nothing else changed: everything below
     // them moved up by dy pixels. While this signal is connected it replaces
@@ -54,8 +60,23 @@ private:
         qreal width = 0;
         int length = 0;            // of the block, separator included
         bool laidOut = true;       // false: the block's QTextLayout is still to be made
+        bool measured = true;      // false: height foreseen from the fonts, width not known yet
         bool keepsGlyphs = false;  // its QTextLayout keeps the shaped glyphs
     };
+
+    // What a font gives a line of printable ASCII, if its own face holds all of it.
+    struct AsciiMetrics
+    {
+        QFont font;
+        const QPaintDevice *device = nullptr;   // whose resolution the metrics are in
+        bool coversAscii = false;
+        qreal ascent = 0;
+        qreal descent = 0;
+    };
+    const AsciiMetrics &asciiMetrics(const QFont &font) const;
+    bool foresee(const QTextBlock &block, Line *line) const;
+    Line placeBlock(const QTextBlock &block, int blockNumber) const;
+    void layoutPending();
 
     // What every line's layout depends on besides its block.
     struct Inputs
@@ -88,7 +109,12 @@ private:
     mutable std::vector<Line> lines;
     mutable std::vector<qreal> tops;   // y of each block, then the bottom of the last
     mutable bool topsValid = false;
-    qreal widest = 0;
+    mutable qreal widest = 0;
+    mutable bool widestValid = true;
+    mutable bool foreseenWrong = false;   // a foreseen height was not the real one
+    mutable bool trustForesight = true;
+    mutable std::vector<AsciiMetrics> metrics;
+    mutable QTimer pending;               // lays out the foreseen lines in the next turn
     Inputs laidOutWith;
     bool contentsEdited = false;     // the document said contentsChange() since the last change
     mutable int keptSinceTrim = 0;   // lines that began to keep their glyphs since trimGlyphs()
