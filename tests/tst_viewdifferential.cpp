@@ -82,9 +82,10 @@ void settle(QTextEdit *view)
 {
     view->document()->size();
     QCoreApplication::processEvents();
-    const auto *layout = qobject_cast<const LineLayout *>(view->document()->documentLayout());
-    for (int turn = 0; layout && layout->isSettling() && turn < 10000; ++turn)
+    if (auto *layout = qobject_cast<LineLayout *>(view->document()->documentLayout())) {
+        layout->layoutRest();   // what it would lay out in the next turns
         QCoreApplication::processEvents();
+    }
 }
 
 // Where the layout put every line, and the document's size.

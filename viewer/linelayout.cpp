@@ -42,9 +42,11 @@ void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
 {
     connect(document, &QTextDocument::contentsChange, this, [this] { contentsEdited = true; });
+    // A millisecond after the change: the paint, and what else is due, go first.
     pending.setSingleShot(true);
-    pending.setInterval(0);
-    connect(&pending, &QTimer::timeout, this, &LineLayout::layoutPending);
+    pending.setInterval(1);
+    pending.setTimerType(Qt::PreciseTimer);
+    connect(&pending, &QTimer::timeout, this, [this] { layoutPending(500000); });
     layoutAll();
 }
 
@@ -114,9 +116,15 @@ LineLayout::Line LineLayout::placeBlock(const QTextBlock &block, int blockNumber
     return layoutBlock(block, inTail(blockNumber));
 }
 
-void LineLayout::layoutPending()
+void LineLayout::layoutRest()
 {
-    // About a millisecond a turn: a window of long lines just rebuilt learns
+    pending.stop();
+    layoutPending(std::numeric_limits<qint64>::max());
+}
+
+void LineLayout::layoutPending(qint64 budgetNs)
+{
+    // Half a millisecond a turn: a window of long lines just rebuilt learns
     // its widths over several turns, and painting and input go on between.
     QElapsedTimer turn;
     turn.start();
@@ -126,7 +134,7 @@ void LineLayout::layoutPending()
          block = block.next(), ++number) {
         if (lines[size_t(number)].measured)
             continue;
-        if (turn.nsecsElapsed() >= 1000000) {
+        if (turn.nsecsElapsed() >= budgetNs) {
             done = false;
             break;
         }
@@ -135,7 +143,9 @@ void LineLayout::layoutPending()
     if (std::exchange(foreseenWrong, false))
         emit update(QRectF());
     reportSize();
-    if (!done)
+    if (done)
+        pending.stop();   // laying out may have asked for another turn
+    else
         pending.start();
 }
 

@@ -43,6 +43,8 @@ public:
 
     // Lines wait to learn their widths, or the size waits to be reported.
     bool isSettling() const { return pending.isActive(); }
+    // Lays out now what would be laid out in the next turns.
+    void layoutRest();
 
 signals:
     // Whole lines left the top and nothing else changed: everything below
@@ -76,7 +78,7 @@ private:
     const AsciiMetrics &asciiMetrics(const QFont &font) const;
     bool foresee(const QTextBlock &block, Line *line) const;
     Line placeBlock(const QTextBlock &block, int blockNumber) const;
-    void layoutPending();
+    void layoutPending(qint64 budgetNs);
 
     // What every line's layout depends on besides its block.
     struct Inputs
@@ -114,7 +116,7 @@ private:
     mutable bool foreseenWrong = false;   // a foreseen height was not the real one
     mutable bool trustForesight = true;
     mutable std::vector<AsciiMetrics> metrics;
-    mutable QTimer pending;               // lays out the foreseen lines in the next turn
+    mutable QTimer pending;               // lays out the foreseen lines in the next turns
     Inputs laidOutWith;
     bool contentsEdited = false;     // the document said contentsChange() since the last change
     mutable int keptSinceTrim = 0;   // lines that began to keep their glyphs since trimGlyphs()
