@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Runs the view benchmarks and prints the README's tables: follow ticks and
 rebuilds beside the plain widget, each case side by side in the same run, and
-the worst stall of a followed window over RUNS runs.
+the worst stall of a followed window over RUNS runs. Ticks and rebuilds are
+the medians of RUNS repetitions: this machine is shared, and one slow moment
+would otherwise weigh on a whole case.
 
 Usage: tools/bench-view-tables.py [BUILD_DIR] [RUNS]
 """
@@ -17,12 +19,17 @@ runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
 bench = os.path.join(build, "bench", "tailpeek_bench_view")
 
 
-def run(pattern):
-    out = subprocess.run([bench, "--benchmark_filter=" + pattern, "--benchmark_format=json"],
-                         check=True, capture_output=True, text=True).stdout
+def run(pattern, repetitions=1):
+    """The cases matching pattern; with repetitions, the median of each."""
+    args = [bench, "--benchmark_filter=" + pattern, "--benchmark_format=json"]
+    if repetitions > 1:
+        args += [f"--benchmark_repetitions={repetitions}", "--benchmark_report_aggregates_only=true"]
+    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
     results = {}
     for b in json.loads(out)["benchmarks"]:
-        name = b["name"].split("/iterations")[0]
+        if repetitions > 1 and b.get("aggregate_name") != "median":
+            continue
+        name = b.get("run_name", b["name"]).split("/iterations")[0]
         results[name] = b
     return results
 
@@ -31,7 +38,7 @@ def ms(b):
     return b["real_time"] if b["time_unit"] == "ms" else b["real_time"] / 1000.0
 
 
-r = run("BM_FollowTick|BM_PlainKLines|BM_Rebuild|BM_PlainWhole")
+r = run("BM_FollowTick|BM_PlainKLines|BM_Rebuild|BM_PlainWhole", runs)
 print("| N | line bytes | k | tick ms | plain k lines ms | ratio | refresh before ms | tick / refresh before |")
 print("|---:|---:|---:|---:|---:|---:|---:|---:|")
 for n in (20, 200, 999):
