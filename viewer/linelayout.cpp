@@ -44,7 +44,6 @@ LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(do
     connect(document, &QTextDocument::contentsChange, this, [this] { contentsEdited = true; });
     // A millisecond after the change: the paint, and what else is due, go first.
     pending.setSingleShot(true);
-    pending.setInterval(1);
     pending.setTimerType(Qt::PreciseTimer);
     connect(&pending, &QTimer::timeout, this, [this] { layoutPending(500000); });
     layoutAll();
@@ -110,7 +109,7 @@ LineLayout::Line LineLayout::placeBlock(const QTextBlock &block, int blockNumber
 {
     Line line;
     if (foresee(block, &line)) {
-        pending.start();
+        pending.start(1);
         return line;
     }
     return layoutBlock(block, inTail(blockNumber));
@@ -143,10 +142,13 @@ void LineLayout::layoutPending(qint64 budgetNs)
     if (std::exchange(foreseenWrong, false))
         emit update(QRectF());
     reportSize();
-    if (done)
+    if (done) {
         pending.stop();   // laying out may have asked for another turn
-    else
-        pending.start();
+    } else {
+        // One very long line can take longer than the budget: rest as long as
+        // the turn took, so that this work has at most half of the loop.
+        pending.start(qMax(1, int(turn.elapsed())));
+    }
 }
 
 qreal LineLayout::margin() const
@@ -196,7 +198,7 @@ void LineLayout::ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const
     const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()));
     if (!lines[number].measured) {
         widestValid = false;
-        pending.start();   // the scroll bars learn the width in the next turn
+        pending.start(1);   // the scroll bars learn the width in the next turn
         if (laid.height != lines[number].height) {
             // The fonts did not keep their word: lay every line out for real
             // from now on, and paint what moved.
