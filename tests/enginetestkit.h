@@ -12,6 +12,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// The start modes as data rows name them.
+constexpr int Header = WindowRequest::HeaderMode;
+constexpr int Newest = WindowRequest::NewestMode;
+constexpr int Percent = WindowRequest::PercentMode;
+
 class ScratchFiles
 {
 public:

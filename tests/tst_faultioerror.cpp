@@ -4,13 +4,12 @@
 // showed. The errors come from tests/failingpread.cpp, loaded by CTest.
 
 #include "faultharness.h"
+#include "preadswitch.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <dlfcn.h>
 
 using namespace fault;
 using namespace testkit;
@@ -22,15 +21,10 @@ class FaultIoError : public QObject
 private:
     QTemporaryDir dir;
     QString path;
-    QString switchPath;
+    PreadSwitch preads;
 
-    void arm()
-    {
-        QFile file(switchPath);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QFile::encodeName(QFileInfo(path).canonicalFilePath()) + "\nEIO 0\n");
-    }
-    void disarm() { QVERIFY(QFile::remove(switchPath)); }
+    void arm() { QVERIFY(preads.arm(path, "EIO 0")); }
+    void disarm() { QVERIFY(preads.disarm()); }
     QString warningText() const
     {
         return QStringLiteral("Cannot read file %1:\nInput/output error.").arg(path);
@@ -39,18 +33,17 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(dlsym(RTLD_DEFAULT, "tailpeekFailingPreadLoaded"),
+        QVERIFY2(PreadSwitch::shimLoaded(),
                  "tests/failingpread.cpp is not loaded: run this test through ctest");
         QVERIFY(dir.isValid());
-        switchPath = dir.filePath(QStringLiteral("pread-switch"));
-        qputenv("TAILPEEK_PREAD_SWITCH", QFile::encodeName(switchPath));
+        preads.placeIn(dir.path());
     }
     void init()
     {
         path = dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QLatin1String(".log"));
         writeFile(path, "one\ntwo\n");
     }
-    void cleanup() { QFile::remove(switchPath); }
+    void cleanup() { preads.disarm(); }
 
     void refreshWarnsAndKeepsTheView();
     void timerWarnsOnceAndRereadsOnceReadsWork();

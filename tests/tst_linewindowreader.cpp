@@ -16,10 +16,6 @@
 
 namespace {
 
-constexpr int Header = WindowRequest::HeaderMode;
-constexpr int Newest = WindowRequest::NewestMode;
-constexpr int Percent = WindowRequest::PercentMode;
-
 QByteArray repeated(char c, int count) { return QByteArray(count, c); }
 
 } // namespace

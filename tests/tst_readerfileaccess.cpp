@@ -17,14 +17,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr int Header = WindowRequest::HeaderMode;
-constexpr int Newest = WindowRequest::NewestMode;
-constexpr int Percent = WindowRequest::PercentMode;
-
-} // namespace
-
 class TestReaderFileAccess : public QObject
 {
     Q_OBJECT

@@ -3,13 +3,12 @@
 // retried. The failures come from tests/failingpread.cpp, loaded by CTest.
 
 #include "linewindowreader.h"
+#include "preadswitch.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <dlfcn.h>
 
 namespace {
 
@@ -32,31 +31,25 @@ class TestReadFailure : public QObject
 private:
     QTemporaryDir dir;
     QString path;
-    QString switchPath;
+    PreadSwitch preads;
 
     // Arms the shim for path: fault is "EIO <from>" or "EINTR".
-    void arm(const QByteArray &fault)
-    {
-        QFile file(switchPath);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QFile::encodeName(QFileInfo(path).canonicalFilePath()) + '\n' + fault + '\n');
-    }
+    void arm(const QByteArray &fault) { QVERIFY(preads.arm(path, fault)); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(dlsym(RTLD_DEFAULT, "tailpeekFailingPreadLoaded"),
+        QVERIFY2(PreadSwitch::shimLoaded(),
                  "tests/failingpread.cpp is not loaded: run this test through ctest");
         QVERIFY(dir.isValid());
         path = dir.filePath(QStringLiteral("log.txt"));
-        switchPath = dir.filePath(QStringLiteral("pread-switch"));
-        qputenv("TAILPEEK_PREAD_SWITCH", QFile::encodeName(switchPath));
+        preads.placeIn(dir.path());
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         for (int i = 0; i < 4000; ++i)   // 64 KiB of lines
             file.write(QByteArray::number(i).rightJustified(15, '0') + '\n');
     }
-    void cleanup() { QFile::remove(switchPath); }
+    void cleanup() { preads.disarm(); }
 
     void ioErrorFailsTheRead_data();
     void ioErrorFailsTheRead();

@@ -11,14 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-constexpr int Header = WindowRequest::HeaderMode;
-constexpr int Newest = WindowRequest::NewestMode;
-constexpr int Percent = WindowRequest::PercentMode;
-
-} // namespace
-
 class TestSurrogatePairs : public QObject
 {
     Q_OBJECT

@@ -4,7 +4,8 @@
 // viewer/ holds two layers. The reading engine (linewindowreader, filebytes,
 // linereads, textencoding, windowscan) uses Qt Core only. This file is the
 // other one: filling the view with a window of lines and marking the highlight
-// text in it (Qt Widgets, no dialogs). Kept apart from MainWindow so that the
+// text in it (Qt Widgets, no dialogs), with the view's document layout
+// (linelayout, Qt Gui). Kept apart from MainWindow so that the
 // benchmark and the tests can drive it on a bare QTextEdit.
 
 #include <QColor>
