@@ -4,7 +4,6 @@
 // by the user. The state changes with the start mode and frequency boxes, a
 // selection in the view, the user's scrolling, and each reload.
 
-#include "linewindowreader.h"
 #include "mainwindow.h"
 #include "statusline.h"
 #include "ui_mainwindow.h"
@@ -27,13 +26,10 @@ void MainWindow::watchFollowState()
 
 void MainWindow::showFollowState()
 {
-    if (ui->comboBox_2->currentIndex() != WindowRequest::NewestMode)
-        statusLine->setFollowState(StatusLine::NotFollowing);
-    else if (ui->textEdit->textCursor().hasSelection())
-        statusLine->setFollowState(StatusLine::PausedBySelection);
-    else if (scrolledAway)
-        statusLine->setFollowState(StatusLine::PausedByScroll);
-    else
-        // At the end with nothing selected: following while reloads come.
-        statusLine->setFollowState(autoReload ? StatusLine::Following : StatusLine::NotFollowing);
+    // At the end with nothing selected, newest mode follows only while
+    // reloads come.
+    const StatusLine::FollowState state = followState();
+    statusLine->setFollowState(state == StatusLine::Following && !autoReload
+                                   ? StatusLine::NotFollowing
+                                   : state);
 }

@@ -6,8 +6,10 @@
 //   app/mainwindow.cpp              construction, destruction, changeEvent, openFile
 //   app/readwarnings.cpp            showReadWarning
 //   app/followstate.cpp             watchFollowState, showFollowState
-//   viewer/viewfill.cpp             reload, refresh, reloadFile, highlightMatches,
+//   viewer/reloadcontrol.cpp        startMode, setStartMode, reload, refresh,
+//                                   reloadFile, highlightMatches, followState,
 //                                   followsEnd, followEnd, watchScrolling
+//                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
 //   commands/appearancecommands.cpp font and colour slots
@@ -20,14 +22,13 @@
 #include <QTextCharFormat>
 #include <QTimer>
 
+#include "linewindowreader.h"
+#include "statusline.h"
 #include "viewfill.h"
-
-struct WindowRequest;
 
 namespace Ui {
 class MainWindow;
 }
-class StatusLine;
 
 class MainWindow : public QMainWindow
 {
@@ -81,11 +82,14 @@ private slots:
     void on_actionFont_triggered();
     // commands/filecommands.cpp
     void on_actionOpen_triggered();
-    // viewer/viewfill.cpp: the timer reload
+    // viewer/reloadcontrol.cpp: the timer reload
     void reloadFile();
 
 private:
-    // viewer/viewfill.cpp
+    // viewer/reloadcontrol.cpp
+    // The start-mode box's mode; setting it runs the box's cascade.
+    WindowRequest::StartMode startMode() const;
+    void setStartMode(WindowRequest::StartMode mode);
     void reload(bool fromTimer);
     void refresh();
     // The view step of a reload: the window text into the view, the request's
@@ -93,8 +97,10 @@ private:
     // the end followed, or the reader's selection and scroll position kept.
     // Returns whether the view's document changed.
     bool highlightMatches(const WindowRequest &request, const QString &text);
-    // Whether reloads scroll the view to its end: newest mode, nothing
-    // selected, the view showing its end.
+    // Whether newest mode keeps the view at the file's end, and if not, why:
+    // the start mode, a selection, or the user's scrolling.
+    StatusLine::FollowState followState() const;
+    // Whether reloads scroll the view to its end (followState() is Following).
     bool followsEnd() const;
     // Makes the view follow the end again (track newest).
     void followEnd();

@@ -29,7 +29,7 @@ void MainWindow::on_pushButton_2_clicked()
     // Track newest: the view follows the end again, newest mode (its own
     // cascade), then updates every 0.5 s.
     followEnd();
-    ui->comboBox_2->setCurrentIndex(1);
+    setStartMode(WindowRequest::NewestMode);
     ui->comboBox_3->setCurrentIndex(1);
 }
 
@@ -58,26 +58,26 @@ void MainWindow::on_doubleSpinBox_valueChanged(double value)
     // A position strictly inside the file means percent mode; that switch runs
     // the start-mode cascade (timer off, refresh) before the refresh here.
     if (value != 0.0 && value != 100.0)
-        ui->comboBox_2->setCurrentIndex(2);
+        setStartMode(WindowRequest::PercentMode);
     refresh();
 }
 
 void MainWindow::on_comboBox_2_currentIndexChanged(int index)
 {
-    switch (index) {
-    case 1:   // newest: the position goes to the end; the timer keeps its state
+    switch (startModeFromIndex(index)) {
+    case WindowRequest::NewestMode:   // the position goes to the end; the timer keeps its state
         ui->doubleSpinBox->setValue(100.0);
         break;
-    case 2:   // percent: no following; the next timer reload reads anew
+    case WindowRequest::PercentMode:   // no following; the next timer reload reads anew
         ui->comboBox_3->setCurrentIndex(0);
         lastFileSize = 0;
         break;
-    case 0:   // header: no following, position at the start
+    case WindowRequest::HeaderMode:   // no following, position at the start
         ui->comboBox_3->setCurrentIndex(0);
         ui->doubleSpinBox->setValue(0.0);
         lastFileSize = 0;
         break;
-    default:
+    case WindowRequest::NoStartMode:
         break;
     }
     refresh();

@@ -111,7 +111,7 @@ void MainWindow::readSettings()
 
     // These setters run the controls' handlers when the value changes; each ends
     // in a refresh, which reads nothing yet because no file is set.
-    ui->comboBox_2->setCurrentIndex(settings.value(keyStartMode, 2).toInt());
+    setStartMode(startModeFromIndex(settings.value(keyStartMode, WindowRequest::PercentMode).toInt()));
     ui->spinBox->setValue(settings.value(keyLineCount, 20).toInt());
 
     codecName = settings.value(keyCodec, QString()).toString();
@@ -153,7 +153,7 @@ void MainWindow::writeSettings()
     settings.setValue(keyFontUnderline, font.underline());
     settings.setValue(keyFontStrikeOut, font.strikeOut());
 
-    settings.setValue(keyStartMode, ui->comboBox_2->currentIndex());
+    settings.setValue(keyStartMode, int(startMode()));
     settings.setValue(keyLineCount, ui->spinBox->value());
     settings.setValue(keyCodec, codecName);
 

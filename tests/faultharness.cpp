@@ -74,7 +74,7 @@ ViewSession::ViewSession(const ViewSetup &setup, int warningHoldMs)
     }
     win = std::make_unique<MainWindow>();
     win->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(setup.highlight);
-    if (setup.startMode == 2)
+    if (setup.startMode == WindowRequest::PercentMode)
         win->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox"))->setValue(setup.percent);
     win->findChild<QComboBox *>(QStringLiteral("comboBox_3"))->setCurrentIndex(setup.follow ? 1 : 0);
     win->show();

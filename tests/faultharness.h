@@ -6,6 +6,7 @@
 // changes the file while the window follows it. The files and the dialogs are
 // the shared test kit's (testfiles.h, modaldriver.h).
 
+#include "linewindowreader.h"
 #include "modaldriver.h"
 #include "testfiles.h"
 
@@ -56,7 +57,7 @@ private:
 // What the window is set to before the file is opened.
 struct ViewSetup
 {
-    int startMode = 1;          // 0 header, 1 newest, 2 percent
+    int startMode = WindowRequest::NewestMode;
     int lineCount = 5;
     double percent = 0.0;
     bool follow = true;         // frequency box at 0.5 s

@@ -95,7 +95,7 @@ void TestAppearance::init()
     QVERIFY(controls->complete());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    controls->startMode->setCurrentIndex(0);
+    controls->startMode->setCurrentIndex(WindowRequest::HeaderMode);
     controls->lineCount->setValue(3);
     controls->action("action_3")->trigger();   // extract mode off: every line shows
     controls->highlight->setText(QStringLiteral("alpha"));

@@ -27,7 +27,7 @@ using harness::Controls;
 namespace {
 
 enum Action { PickMode, PressTrack, SetPercent, SetLineCount, PickFrequency, PickStep, PressUpdate, PressEnter };
-enum Mode { Header, Newest, Percent };                        // start-mode entries
+enum Mode { Header = WindowRequest::HeaderMode, Newest = WindowRequest::NewestMode, Percent = WindowRequest::PercentMode };   // start-mode entries
 enum Frequency { Off, HalfSecond, OneSecond, FiveSeconds };   // frequency entries
 
 // What the dock shows: start mode, percent position, frequency.
@@ -282,7 +282,7 @@ void TestControlPanel::typingPercentSwitchesAtFirstInnerValue()
     watch->take();
     QTest::keyClick(controls->percent, Qt::Key_5);
     // 5 lies strictly inside: the switch to percent mode refreshes, then the position.
-    QCOMPARE(controls->startMode->currentIndex(), 2);
+    QCOMPARE(controls->startMode->currentIndex(), int(WindowRequest::PercentMode));
     QCOMPARE(controls->percent->value(), 5.0);
     QCOMPARE(watch->takeOpens(), 2);
     QTest::keyClick(controls->percent, Qt::Key_0);

@@ -59,8 +59,8 @@ private:
 void FaultContent::nulBytes_data()
 {
     QTest::addColumn<int>("startMode");
-    QTest::newRow("header") << 0;
-    QTest::newRow("newest") << 1;
+    QTest::newRow("header") << int(WindowRequest::HeaderMode);
+    QTest::newRow("newest") << int(WindowRequest::NewestMode);
 }
 
 void FaultContent::nulBytes()
@@ -77,12 +77,12 @@ void FaultContent::nulBytes()
     // A NUL is a character like any other: nothing after it is lost.
     const QString text = QString::fromUtf8(content.constData(), content.size());
     QVERIFY(text.contains(QChar(0)));
-    const QString expected = startMode == 0 ? headerWindow(text, 5) : newestWindow(content, 5);
+    const QString expected = startMode == WindowRequest::HeaderMode ? headerWindow(text, 5) : newestWindow(content, 5);
     QCOMPARE(session.text(), expected);
 
     // And it grows like any other line.
     appendFile(log, QByteArray("\0more\n", 6));
-    if (startMode == 1) {
+    if (startMode == WindowRequest::NewestMode) {
         QVERIFY2(session.waitForText(newestWindow(content + QByteArray("\0more\n", 6), 5), 2000),
                  qPrintable(session.text()));
     }
@@ -147,7 +147,7 @@ void FaultContent::randomBinary()
 
     // Every view was a bounded window: no line past the limit. (Decoded
     // separators U+2028/U+2029 may split a read further, never lengthen it.)
-    if (startMode != 0)   // header mode: the start of the file stays as it is
+    if (startMode != WindowRequest::HeaderMode)   // header mode: the start of the file stays as it is
         QVERIFY(session.history().size() >= 2);
     for (const QString &shown : session.history()) {
         const QStringList lines = viewLines(shown);
@@ -214,7 +214,7 @@ void FaultContent::invalidSequences()
     QVERIFY2(!shown.isEmpty(), qPrintable(session.text()));
     const int first = lines.indexOf(shown.first().left(shown.first().indexOf(' ', 3) + 1));
     QVERIFY2(first >= 0, qPrintable(shown.first()));
-    if (startMode != 2)
+    if (startMode != WindowRequest::PercentMode)
         QCOMPARE(first, 0);
     QCOMPARE(shown.size(), lines.size() - first);   // one view line per file line
     for (int k = 0; k < shown.size(); ++k) {
@@ -261,7 +261,7 @@ void FaultContent::utf16WithoutByteOrderMark()
     session.open(log);
     const QString decoded = QString::fromUtf8(content.constData(), content.size());
     QVERIFY(!decoded.contains(QChar(QChar::ReplacementCharacter)));
-    QCOMPARE(session.text(), startMode == 0 ? headerWindow(decoded, 5) : newestWindow(content, 5));
+    QCOMPARE(session.text(), startMode == WindowRequest::HeaderMode ? headerWindow(decoded, 5) : newestWindow(content, 5));
     QString letters = session.text();
     letters.remove(QChar(0));
     QVERIFY(letters.startsWith(QLatin1String("line 1\nline 2\nline 3\n")));

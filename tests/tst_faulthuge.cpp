@@ -102,9 +102,9 @@ void FaultHuge::cleanupTestCase()
 void FaultHuge::noLineFeedIn200MB_data()
 {
     QTest::addColumn<int>("startMode");
-    QTest::newRow("header") << 0;
-    QTest::newRow("newest") << 1;
-    QTest::newRow("percent 50") << 2;
+    QTest::newRow("header") << int(WindowRequest::HeaderMode);
+    QTest::newRow("newest") << int(WindowRequest::NewestMode);
+    QTest::newRow("percent 50") << int(WindowRequest::PercentMode);
 }
 
 void FaultHuge::noLineFeedIn200MB()
@@ -121,11 +121,11 @@ void FaultHuge::noLineFeedIn200MB()
 
     int lines = 0;
     const QString joined = joinedLines(session.text(), &lines);
-    if (startMode == 0) {
+    if (startMode == WindowRequest::HeaderMode) {
         // The first 20 reads of 1000 characters each.
         QCOMPARE(lines, 20);
         QCOMPARE(joined, QString::fromLatin1(pattern(0, 20 * Limit)));
-    } else if (startMode == 2) {
+    } else if (startMode == WindowRequest::PercentMode) {
         // The line holding byte S / 2 began too long ago: the reading starts
         // right after the character 1001 bytes before it.
         const qint64 start = size / 2 - Limit;
@@ -157,9 +157,9 @@ void FaultHuge::noLineFeedIn200MB()
 void FaultHuge::sparse10GiB_data()
 {
     QTest::addColumn<int>("startMode");
-    QTest::newRow("header") << 0;
-    QTest::newRow("newest") << 1;
-    QTest::newRow("percent 50") << 2;
+    QTest::newRow("header") << int(WindowRequest::HeaderMode);
+    QTest::newRow("newest") << int(WindowRequest::NewestMode);
+    QTest::newRow("percent 50") << int(WindowRequest::PercentMode);
 }
 
 void FaultHuge::sparse10GiB()
@@ -174,7 +174,7 @@ void FaultHuge::sparse10GiB()
     session.open(sparse);
 
     const QString nuls(Limit, QChar(0));
-    if (startMode != 1) {
+    if (startMode != WindowRequest::NewestMode) {
         // Five reads of 1000 NUL characters, at the start or in the middle.
         QCOMPARE(session.text(), QString(nuls + QLatin1Char('\n')).repeated(5));
     } else {

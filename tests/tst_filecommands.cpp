@@ -239,7 +239,7 @@ void TestFileCommands::extractToggleWaitsForNextRefresh()
 {
     QAction *extract = controls->action("action_3");
     QVERIFY(extract->isChecked());   // extract mode on by default
-    controls->startMode->setCurrentIndex(0);
+    controls->startMode->setCurrentIndex(WindowRequest::HeaderMode);
     controls->lineCount->setValue(3);
     controls->highlight->setText(QStringLiteral("alpha"));
     window->openFile(firstPath);
@@ -281,7 +281,7 @@ void TestFileCommands::dockShownAgain()
 void TestFileCommands::limitDialog()
 {
     QVERIFY(testkit::writeFile(firstPath, "abcdefghij\n"));
-    controls->startMode->setCurrentIndex(0);
+    controls->startMode->setCurrentIndex(WindowRequest::HeaderMode);
     controls->lineCount->setValue(3);
     window->openFile(firstPath);
     QCOMPARE(controls->text(), QStringLiteral("abcdefghij\n\n\n"));

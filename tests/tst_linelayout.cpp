@@ -3,6 +3,7 @@
 // lines keep their shaped glyphs while a window of long lines is followed.
 
 #include "linelayout.h"
+#include "linewindowreader.h"
 #include "viewfill.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -217,7 +218,7 @@ void TestLineLayout::followedLongLinesKeepFewGlyphs()
     const auto view = lineView(QString());
     FilledView filled;
     FillKey key;
-    key.startMode = 1;
+    key.startMode = WindowRequest::NewestMode;
     int dropped = 0;
     for (int tick = 0; tick <= 40; ++tick) {
         refillView(view.get(), filled, key, windowAt(tick * 25), &dropped);

@@ -169,7 +169,7 @@ void TestSettings::firstStartShowsDefaults()
     QCOMPARE(controls.view->textColor(), QColor("#000000"));
     QCOMPARE(colourShown(controls, "action_4"), QColor("#ffff00"));
     QCOMPARE(colourShown(controls, "action_5"), QColor("#ff0000"));
-    QCOMPARE(controls.startMode->currentIndex(), 2);
+    QCOMPARE(controls.startMode->currentIndex(), int(WindowRequest::PercentMode));
     QCOMPARE(controls.percent->value(), 0.0);
     QCOMPARE(controls.lineCount->value(), 20);
     QCOMPARE(controls.frequency->currentIndex(), 0);
@@ -230,7 +230,7 @@ void TestSettings::restartRestoresChoices()
         chooseColour(controls, "action_2", QColor("#405060"));
         chooseColour(controls, "action_4", QColor("#708090"));
         chooseColour(controls, "action_5", QColor("#a0b0c0"));
-        controls.startMode->setCurrentIndex(1);
+        controls.startMode->setCurrentIndex(WindowRequest::NewestMode);
         controls.lineCount->setValue(42);
         controls.action("actionEUC_JP")->trigger();
         driver->onNextModal([&](QWidget *modal) {
@@ -259,7 +259,7 @@ void TestSettings::restartRestoresChoices()
     QCOMPARE(controls.view->textColor(), QColor("#405060"));
     QCOMPARE(colourShown(controls, "action_4"), QColor("#708090"));
     QCOMPARE(colourShown(controls, "action_5"), QColor("#a0b0c0"));
-    QCOMPARE(controls.startMode->currentIndex(), 1);
+    QCOMPARE(controls.startMode->currentIndex(), int(WindowRequest::NewestMode));
     QCOMPARE(controls.percent->value(), 100.0);
     QCOMPARE(controls.lineCount->value(), 42);
     QVERIFY(controls.action("actionEUC_JP")->isChecked());

@@ -1,0 +1,163 @@
+// MainWindow: startMode, setStartMode, refresh, reloadFile, reload,
+// highlightMatches, followState, followsEnd, followEnd, watchScrolling.
+//
+// The reload controller: when the window is read, what the view keeps of the
+// reader's place across a reload, and when it follows the file's end. The view
+// filling it drives lives in viewfill.cpp.
+
+#include "linewindowreader.h"
+#include "mainwindow.h"
+#include "statusline.h"
+#include "ui_mainwindow.h"
+#include "viewfill.h"
+
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextEdit>
+
+WindowRequest::StartMode MainWindow::startMode() const
+{
+    return startModeFromIndex(ui->comboBox_2->currentIndex());
+}
+
+void MainWindow::setStartMode(WindowRequest::StartMode mode)
+{
+    // The box's items are the modes in their order; its handler runs the
+    // mode's cascade when the mode really changes.
+    ui->comboBox_2->setCurrentIndex(mode);
+}
+
+void MainWindow::refresh()
+{
+    reload(false);
+}
+
+void MainWindow::reloadFile()
+{
+    reload(true);
+    // The timer is single-shot: the next interval counts from the end of this
+    // reload, so a reload slower than its interval never has another queued
+    // behind it, and painting and input get the whole interval.
+    if (autoReload && !reloadTimer.isActive())
+        reloadTimer.start();
+}
+
+void MainWindow::reload(bool fromTimer)
+{
+    if (filePath.isEmpty())
+        return;
+    // A timer reload waits while a read warning is open: no pile of boxes.
+    if (fromTimer && readWarningOpen)
+        return;
+
+    WindowRequest request;
+    request.startMode = startMode();
+    request.lineCount = ui->spinBox->value();
+    request.percent = ui->doubleSpinBox->value();
+    request.maxLineChars = maxLineChars;
+    request.codecName = codecName;
+    request.extract = extractMode;
+    request.highlightText = ui->lineEdit->text();   // read once: the filter and the marks
+
+    const WindowResult result =
+        LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
+    if (result.status == WindowResult::OpenFailed || result.status == WindowResult::ReadFailed) {
+        statusLine->showFailure(filePath, result.errorString);
+        showReadWarning(result.errorString, fromTimer);
+        return;
+    }
+    timerFailureWarned = false;
+    if (result.status == WindowResult::Unchanged) {
+        statusLine->showRead(filePath, codecName, result, false);
+        return;
+    }
+
+    lastFileSize = result.fileSize;
+    const bool viewChanged = highlightMatches(request, result.text);
+    statusLine->showRead(filePath, codecName, result, viewChanged);
+    showFollowState();
+}
+
+bool MainWindow::highlightMatches(const WindowRequest &request, const QString &text)
+{
+    FillKey key;
+    key.startMode = request.startMode;
+    key.lineCount = request.lineCount;
+    key.codecName = request.codecName;
+    key.maxLineChars = request.maxLineChars;
+    key.extract = request.extract;
+    key.needle = request.highlightText;
+    key.textFormat = viewFormat;
+    key.markFormat = highlightFormat(highlightBackground, highlightForeground);
+    key.path = filePath;
+
+    // Decided before the text changes. Newest mode follows the end when the
+    // view shows it with nothing selected, and always when it is new: another
+    // file, or newest mode just chosen.
+    const bool newest = request.startMode == WindowRequest::NewestMode;
+    const bool fresh = !filledView.valid || filledView.key.startMode != request.startMode
+                       || filledView.key.path != filePath;
+    const bool follow = newest && (fresh || followsEnd());
+    const ViewPlace place = viewPlace(ui->textEdit);
+    const QString before = filledView.text;
+    int dropped = 0;
+    const FillChange change = refillView(ui->textEdit, filledView, key, text, &dropped);
+    keepInsertionFormat(ui->textEdit, viewFormat);
+    if (follow) {
+        scrollToEnd(ui->textEdit);
+    } else if (change != FillChange::None) {
+        // A rebuild in newest mode keeps the reader on the same lines when
+        // the new text continues the old one.
+        if (dropped < 0 && newest) {
+            const int overlap = findOverlap(before, text).dropped;
+            dropped = overlap >= 0 ? overlap : before.size();   // none: all of it has left
+        }
+        dropped = qMax(0, dropped);
+        restoreViewPlace(ui->textEdit, place, dropped);
+        // A selection that has left with its lines no longer holds the view.
+        if (newest && followsEnd())
+            scrollToEnd(ui->textEdit);
+    }
+    return change != FillChange::None;
+}
+
+StatusLine::FollowState MainWindow::followState() const
+{
+    // The one following rule: newest mode follows the end unless the user
+    // holds the view with a selection or by scrolling away from the end.
+    if (startMode() != WindowRequest::NewestMode)
+        return StatusLine::NotFollowing;
+    if (ui->textEdit->textCursor().hasSelection())
+        return StatusLine::PausedBySelection;
+    if (scrolledAway)
+        return StatusLine::PausedByScroll;
+    return StatusLine::Following;
+}
+
+bool MainWindow::followsEnd() const
+{
+    return followState() == StatusLine::Following;
+}
+
+void MainWindow::followEnd()
+{
+    QTextCursor cursor = ui->textEdit->textCursor();
+    cursor.clearSelection();
+    ui->textEdit->setTextCursor(cursor);
+    scrollToEnd(ui->textEdit);
+    showFollowState();
+}
+
+void MainWindow::watchScrolling()
+{
+    QScrollBar *bar = ui->textEdit->verticalScrollBar();
+    // Only the user's scrolling counts (and scrollToEnd): the layout, which
+    // goes on after a rebuild and keeps changing the range, does not.
+    connect(bar, &QAbstractSlider::actionTriggered, this,
+            [this, bar] { scrolledAway = bar->sliderPosition() < bar->maximum(); });
+    // While it follows, the view stays at its end as the layout grows it.
+    connect(bar, &QAbstractSlider::rangeChanged, this, [this, bar] {
+        if (followsEnd() && bar->value() != bar->maximum())
+            bar->setValue(bar->maximum());
+    });
+}
