@@ -8,6 +8,8 @@
 //   app/followstate.cpp             watchFollowState, showFollowState
 //   viewer/reloadcontrol.cpp        startMode, setStartMode, reload, refresh,
 //                                   reloadFile, highlightMatches, followState,
+//   app/mainwindowfind.cpp          setUpFind, findPlace, jumpTo, dropAnchor,
+//                                   followInMatchList
 //                                   followsEnd, followEnd, watchScrolling
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
@@ -25,6 +27,12 @@
 #include "linewindowreader.h"
 #include "statusline.h"
 #include "viewfill.h"
+
+struct WindowJump;
+struct WindowPlace;
+class FindBar;
+class MatchListing;
+class WindowFind;
 
 namespace Ui {
 class MainWindow;
@@ -110,6 +118,16 @@ private:
     // with the mode, the timer, the selection and the scrolling.
     void watchFollowState();
     void showFollowState();
+    // app/mainwindowfind.cpp: the find bar below the view, its keys, and
+    // the jumps of the window to what it finds.
+    void setUpFind();
+    WindowPlace findPlace() const;
+    void jumpTo(const WindowJump &jump);
+    // The user chose another position, start mode, file or codec: the
+    // window no longer keeps to the byte a jump anchored it at.
+    void dropAnchor();
+    // After a reload that read the file: the match list follows it.
+    void followInMatchList();
     // app/readwarnings.cpp
     void showReadWarning(const QString &errorString, bool fromTimer);
     // commands/
@@ -149,6 +167,18 @@ private:
     // The frequency box asks for timer reloads; reloadTimer is single-shot and
     // re-armed after each one.
     bool autoReload = false;
+
+    // The find bar and what searches with it.
+    FindBar *findBar = nullptr;
+    WindowFind *windowFind = nullptr;
+    MatchListing *matchListing = nullptr;   // the match list pane
+    // Percent mode reads from this byte instead of the percent position after
+    // a jump (-1: none): five decimals of a percent can be far wider than a window.
+    qint64 windowAnchor = -1;
+    // Set while a jump sets the controls, so their handlers keep the anchor.
+    bool jumping = false;
+    // Where the window shown begins in the file, from its last read.
+    qint64 windowBegin = 0;
 };
 
 #endif // MAINWINDOW_H

@@ -4,7 +4,9 @@
 // Both functions list the keys in the same order (the writer puts fontbold and
 // fontitalic before fontsize) and spell each key once, here.
 
+#include "findbar.h"
 #include "linewindowreader.h"
+#include "matchlisting.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -136,6 +138,9 @@ void MainWindow::readSettings()
 
     extractMode = settings.value(keyExtractMode, true).toBool();
     syncExtractAction();
+
+    findBar->readSettings(settings);
+    matchListing->readSettings(settings);
 }
 
 void MainWindow::writeSettings()
@@ -166,4 +171,7 @@ void MainWindow::writeSettings()
     settings.setValue(keyHighlightText, highlightForeground.name());
     settings.setValue(keyLineMax, maxLineChars);
     settings.setValue(keyExtractMode, extractMode);
+
+    findBar->writeSettings(settings);
+    matchListing->writeSettings(settings);
 }

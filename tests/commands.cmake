@@ -26,3 +26,7 @@ tailpeek_add_test(tst_viewdifferential tst_viewdifferential.cpp)
 target_link_libraries(tst_viewdifferential PRIVATE tailpeekwindowharness)
 tailpeek_add_test(tst_viewfollow tst_viewfollow.cpp)
 target_link_libraries(tst_viewfollow PRIVATE tailpeekwindowharness)
+
+# The find bar: next and previous through the whole file, and go to a time.
+tailpeek_add_test(tst_windowfind tst_windowfind.cpp)
+target_link_libraries(tst_windowfind PRIVATE tailpeekwindowharness)

@@ -58,6 +58,8 @@ void MainWindow::reload(bool fromTimer)
     request.codecName = codecName;
     request.extract = extractMode;
     request.highlightText = ui->lineEdit->text();   // read once: the filter and the marks
+    if (request.startMode == WindowRequest::PercentMode)
+        request.anchorByte = windowAnchor;
 
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
@@ -73,6 +75,8 @@ void MainWindow::reload(bool fromTimer)
     }
 
     lastFileSize = result.fileSize;
+    windowBegin = result.windowBegin;
+    followInMatchList();
     const bool viewChanged = highlightMatches(request, result.text);
     statusLine->showRead(filePath, codecName, result, viewChanged);
     showFollowState();

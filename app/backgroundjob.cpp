@@ -1,0 +1,42 @@
+#include "backgroundjob.h"
+
+BackgroundJob::BackgroundJob(QObject *parent)
+    : QObject(parent)
+{
+    progressTimer.setInterval(100);
+    connect(&progressTimer, &QTimer::timeout, this, [this] {
+        if (current && clock.elapsed() >= ProgressDelayMs)
+            emit progressed(current->percent.load());
+    });
+}
+
+BackgroundJob::~BackgroundJob()
+{
+    cancel();
+    future.waitForFinished();
+}
+
+void BackgroundJob::cancel()
+{
+    if (current)
+        current->cancel.store(true);
+    current.reset();
+    progressTimer.stop();
+}
+
+void BackgroundJob::began()
+{
+    clock.start();
+    // Polled every 100 ms; the first report is due at ProgressDelayMs.
+    progressTimer.start();
+}
+
+void BackgroundJob::finish(quint64 run, const std::function<void()> &deliver)
+{
+    // A result of work that was cancelled or replaced meanwhile is dropped.
+    if (run != runNumber || !current)
+        return;
+    current.reset();
+    progressTimer.stop();
+    deliver();
+}
