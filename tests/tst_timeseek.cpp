@@ -196,6 +196,7 @@ void TestTimeSeek::parsesTypedTime_data()
     QTest::newRow("date alone") << "2026/12/09" << "2026-12-09 00:00:00.000";
     QTest::newRow("syslog, no seconds") << "dec 9 13:07" << "0000-12-09 13:07:00.000";
     QTest::newRow("access log, brackets") << "[09/Dec/2026:13:07:49 +0900]" << "2026-12-09 13:07:49.000";
+    QTest::newRow("full-width") << QStringLiteral("１３：０７") << "0000-00-00 13:07:00.000";
     QTest::newRow("words after") << "13:07 tomorrow" << "none";
     QTest::newRow("hour 25") << "25:00" << "none";
     QTest::newRow("nothing") << "" << "none";

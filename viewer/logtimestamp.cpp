@@ -1,5 +1,7 @@
 #include "logtimestamp.h"
 
+#include <QString>
+
 #include <initializer_list>
 
 namespace {
@@ -200,9 +202,11 @@ std::optional<LogTime> findLogTime(QStringView line)
     return std::nullopt;
 }
 
-std::optional<LogTime> parseTypedTime(QStringView typed)
+std::optional<LogTime> parseTypedTime(QStringView text)
 {
-    typed = typed.trimmed();
+    // A Japanese input method may give full-width digits and colons.
+    const QString folded = text.toString().normalized(QString::NormalizationForm_KC);
+    QStringView typed = QStringView(folded).trimmed();
     if (typed.startsWith(QLatin1Char('[')))
         typed = typed.mid(1);
     const auto tries = {

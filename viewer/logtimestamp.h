@@ -36,8 +36,8 @@ std::optional<LogTime> findLogTime(QStringView line);
 
 // What the user typed to go to: any form above, also without seconds, or a
 // date alone, or a time of day alone ("13:07", "13:07:49", "9:05:00.5").
-// Spaces around it, a "[" before and a zone and "]" after are allowed;
-// anything else makes it no time.
+// Spaces around it, a "[" before and a zone and "]" after are allowed, and
+// full-width digits and colons; anything else makes it no time.
 std::optional<LogTime> parseTypedTime(QStringView typed);
 
 // Orders two times: negative, zero or positive. When either has no year,
