@@ -304,3 +304,9 @@ void TextDecoder::restart()
 {
     state.reset(new State);
 }
+
+QString TextEncoding::decode(const char *bytes, int size) const
+{
+    TextDecoder decoder(*this);
+    return decoder.decode(bytes, size);
+}

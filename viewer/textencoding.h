@@ -50,6 +50,11 @@ struct TextEncoding
     bool isLineFeed(const uchar *bytes) const { return unitIs(bytes, 0x0A); }
     bool isCarriageReturn(const uchar *bytes) const { return unitIs(bytes, 0x0D); }
 
+    // Decodes bytes that begin on a character boundary on their own, as the
+    // forward reads decode them (a mark at their start is text); a character
+    // cut at their end decodes to a replacement character.
+    QString decode(const char *bytes, int size) const;
+
 private:
     bool unitIs(const uchar *bytes, uint value) const;
 };
