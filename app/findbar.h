@@ -18,6 +18,8 @@ class FindBar;
 class FindBar : public QWidget
 {
     Q_OBJECT
+    // A search or a go-to-time runs (tests wait on it by name).
+    Q_PROPERTY(bool busy READ isBusy)
 
 public:
     explicit FindBar(QWidget *parent = nullptr);

@@ -136,9 +136,7 @@ void TestWindowFind::open(const QByteArray &content, int lineCount)
 void TestWindowFind::press(bool backward)
 {
     QTest::keyClick(window.get(), Qt::Key_F3, backward ? Qt::ShiftModifier : Qt::NoModifier);
-    // A search beyond the window ends with a jump or a status message.
-    QTRY_VERIFY(!bar->status->text().startsWith(QStringLiteral("検索中")));
-    QTest::qWait(0);
+    QTRY_VERIFY(!bar->bar->property("busy").toBool());
 }
 
 QString TestWindowFind::selectedLine() const
@@ -212,7 +210,8 @@ void TestWindowFind::anchorSurvivesATimerReloadOfAGrownFile()
     QVERIFY(testkit::appendFile(path, logWithErrors(20000, {})));
     watch.take();
     controls->frequency->setCurrentIndex(1);
-    QTRY_VERIFY(watch.take().accesses > 0);
+    int opens = 0;
+    QTRY_VERIFY((opens += watch.take().opens) > 0);
     QCOMPARE(controls->view->document()->firstBlock().text(), first);
     QCOMPARE(controls->percent->value(), percent);
 
