@@ -18,12 +18,16 @@ class MatchDock;
 class MatchDock : public QDockWidget
 {
     Q_OBJECT
+    // A listing runs (tests wait on it by name).
+    Q_PROPERTY(bool busy READ isBusy WRITE setBusy)
 
 public:
     MatchDock(MatchListModel *model, QWidget *parent = nullptr);
     ~MatchDock() override;
 
     QListView *list() const;
+    bool isBusy() const { return busy; }
+    void setBusy(bool running) { busy = running; }
     void showCount(const QString &text, bool problem = false);
     // What the rows mark, in the highlight colours and the view's font.
     void setMarking(const LineMatcher &matcher, const QColor &background, const QColor &foreground,
@@ -37,6 +41,7 @@ private:
     void copyRows();
 
     Ui::MatchDock *ui;
+    bool busy = false;
     MatchListModel *model;
     class RowDelegate *delegate;
 };

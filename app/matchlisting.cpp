@@ -73,6 +73,7 @@ void MatchListing::cancel()
     if (!job->isRunning())
         return;
     job->cancel();
+    matchDock->setBusy(false);
     matchDock->showCount(countText(rows->rowCount()) + tr("（中止しました）"));
 }
 
@@ -89,6 +90,7 @@ void MatchListing::setLook(const QColor &background, const QColor &foreground, c
 void MatchListing::list()
 {
     job->cancel();
+    matchDock->setBusy(false);
     relistDelay.stop();
     listedPlace = place();
     listedPattern = bar->pattern();
@@ -122,6 +124,7 @@ void MatchListing::list()
         return;
     }
     listed = true;
+    rows->setFileSize(listedSize);
     scan(0);
 }
 
@@ -146,6 +149,8 @@ void MatchListing::fileRead()
     }
     if (size > listedSize && !limited) {
         listedSize = size;
+        rows->setFileSize(size);
+        rows->dropFrom(resumeByte);
         scan(resumeByte);
     }
 }
@@ -170,6 +175,7 @@ void MatchListing::scan(qint64 fromByte)
     const MatchPattern exclusion = listedExclusion;
     const qint64 room = MaxRows - rows->rowCount();
     QListView *view = matchDock->list();
+    matchDock->setBusy(true);
     job->start<FileSearch::Listing>(
         [request, exclusion, room, this, view](BackgroundJob::Control &control) {
             return FileSearch::listAll(
@@ -192,6 +198,7 @@ void MatchListing::scan(qint64 fromByte)
 
 void MatchListing::scanEnded(const FileSearch::Listing &listing)
 {
+    matchDock->setBusy(false);
     rows->setFileSize(listing.fileSize);
     switch (listing.status) {
     case SearchResult::Found:

@@ -2,6 +2,8 @@
 
 #include "filesearch.h"
 
+#include <algorithm>
+
 namespace {
 
 // Rows in sight, and some on either side for scrolling.
@@ -32,6 +34,21 @@ void MatchListModel::append(const std::vector<qint64> &readStarts)
     beginInsertRows(QModelIndex(), first, first + int(readStarts.size()) - 1);
     starts.insert(starts.end(), readStarts.begin(), readStarts.end());
     endInsertRows();
+}
+
+void MatchListModel::dropFrom(qint64 byte)
+{
+    const auto first = std::lower_bound(starts.begin(), starts.end(), byte);
+    if (first == starts.end())
+        return;
+    const int row = int(first - starts.begin());
+    beginRemoveRows(QModelIndex(), row, int(starts.size()) - 1);
+    starts.erase(first, starts.end());
+    for (int cached : texts.keys()) {
+        if (cached >= row)
+            texts.remove(cached);
+    }
+    endRemoveRows();
 }
 
 QString MatchListModel::rowText(int row) const

@@ -32,6 +32,9 @@ public:
     void reset(const Source &source);
     // Adds a batch of rows, in file order, after the others.
     void append(const std::vector<qint64> &readStarts);
+    // Drops the rows from byte on: a line that was still being written when
+    // it was listed is listed again once complete.
+    void dropFrom(qint64 byte);
     // The file's size, for the rows' percentages.
     void setFileSize(qint64 size) { fileSize = size; }
 

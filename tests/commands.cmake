@@ -30,3 +30,5 @@ target_link_libraries(tst_viewfollow PRIVATE tailpeekwindowharness)
 # The find bar: next and previous through the whole file, and go to a time.
 tailpeek_add_test(tst_windowfind tst_windowfind.cpp)
 target_link_libraries(tst_windowfind PRIVATE tailpeekwindowharness)
+tailpeek_add_test(tst_matchlist tst_matchlist.cpp)
+target_link_libraries(tst_matchlist PRIVATE tailpeekwindowharness)
