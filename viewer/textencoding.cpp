@@ -196,3 +196,9 @@ qint64 TextEncoding::alignToCharacter(FileBytes &file, qint64 p, qint64 unitCoun
     }
     return qMin(aligned, unitCount);
 }
+
+QString TextEncoding::decode(const char *bytes, int size) const
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return codec->toUnicode(bytes, size, &state);
+}

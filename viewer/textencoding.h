@@ -31,6 +31,11 @@ struct TextEncoding
     // The first character boundary at or after unit position p (at most
     // unitCount), so that no window starts inside a character.
     qint64 alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const;
+
+    // Decodes bytes that begin on a character boundary on their own, as the
+    // forward reads decode them (a mark at their start is text); a character
+    // cut at their end decodes to a replacement character.
+    QString decode(const char *bytes, int size) const;
 };
 
 #endif // TEXTENCODING_H
