@@ -111,7 +111,8 @@ private:
     void watchFollowState();
     void showFollowState();
     // app/readwarnings.cpp
-    void showReadWarning(const QString &errorString, bool fromTimer);
+    // The warning box of a refresh that failed; a timer reload shows none.
+    void showReadWarning(const QString &errorString);
     // commands/
     void syncCodecActions();
     void syncExtractAction();
@@ -134,11 +135,9 @@ private:
     // and turns into a mark's format when the user clicks behind a mark.
     QTextCharFormat viewFormat;
 
-    // Warnings of failed reloads: at most one is open, and while it is, timer
-    // reloads wait; after a warning, further timer failures stay quiet until a
-    // read works.
+    // The warning of a failed refresh: at most one is open, and while it is,
+    // timer reloads wait.
     bool readWarningOpen = false;
-    bool timerFailureWarned = false;
 
     // The status bar's fields (app/statusline.cpp); reload reports to it.
     StatusLine *statusLine = nullptr;

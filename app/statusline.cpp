@@ -154,8 +154,13 @@ void StatusLine::showFailure(const QString &path, const QString &errorString)
             label->hide();
     }
     showFile(path);
+    // The time a run of failures began: how long a rotated log has been missing.
+    if (!failing || path != failingPath)
+        failingSince = clock();
     failing = true;
-    failure->setText(tr("読込失敗: %1").arg(errorString));
+    failingPath = path;
+    failure->setText(tr("読込失敗（%1 から）: %2")
+                         .arg(failingSince.toString(QStringLiteral("HH:mm:ss")), errorString));
     failure->setToolTip(QDir::toNativeSeparators(path));
     failure->show();
     showFollow();

@@ -40,7 +40,8 @@ public:
     // failure, which a file that opens again does.
     void showRead(const QString &path, const QString &codecName, const WindowResult &result,
                   bool viewChanged);
-    // A reload of path could not open it: errorString as the warning gives it.
+    // A reload of path could not read it: errorString as the warning gives it,
+    // in red, with the time the failures began.
     void showFailure(const QString &path, const QString &errorString);
     void setFollowState(FollowState state);
 
@@ -65,6 +66,8 @@ private:
     FollowState followState = NotFollowing;
     bool hasFile = false;
     bool failing = false;
+    QString failingPath;   // the file that is failing since failingSince
+    QTime failingSince;
     QString shownPath;   // the file the fields describe
     qint64 shownSize = -1;
     std::function<QTime()> clock;

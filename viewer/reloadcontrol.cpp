@@ -62,11 +62,16 @@ void MainWindow::reload(bool fromTimer)
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
     if (result.status == WindowResult::OpenFailed || result.status == WindowResult::ReadFailed) {
+        // Whatever is at the path when a read works again is read, also at
+        // the size seen before: a log deleted and recreated may come back at it.
+        lastFileSize = -1;
         statusLine->showFailure(filePath, result.errorString);
-        showReadWarning(result.errorString, fromTimer);
+        // The timer's failures stay in the status line: a log that is rotated
+        // goes missing for a moment, and following resumes once it is back.
+        if (!fromTimer)
+            showReadWarning(result.errorString);
         return;
     }
-    timerFailureWarned = false;
     if (result.status == WindowResult::Unchanged) {
         statusLine->showRead(filePath, codecName, result, false);
         return;
