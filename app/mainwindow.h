@@ -7,7 +7,8 @@
 //   app/readwarnings.cpp            showReadWarning
 //   app/followstate.cpp             watchFollowState, showFollowState
 //   viewer/reloadcontrol.cpp        startMode, setStartMode, reload, refresh,
-//                                   reloadFile, highlightMatches, followState,
+//                                   reloadFile, highlightMatches,
+//                                   showExtractState, followState,
 //                                   followsEnd, followEnd, watchScrolling
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
@@ -97,6 +98,9 @@ private:
     // the end followed, or the reader's selection and scroll position kept.
     // Returns whether the view's document changed.
     bool highlightMatches(const WindowRequest &request, const QString &text);
+    // Says in the status line and, when nothing passed, in the view that the
+    // extract filter of request hides lines.
+    void showExtractState(const WindowRequest &request, const QString &text);
     // Whether newest mode keeps the view at the file's end, and if not, why:
     // the start mode, a selection, or the user's scrolling.
     StatusLine::FollowState followState() const;

@@ -56,6 +56,7 @@ StatusLine::StatusLine(QStatusBar *bar, QObject *parent)
     size = addLabel(bar, "statusSize");
     encoding = addLabel(bar, "statusEncoding");
     range = addLabel(bar, "statusRange");
+    filter = addLabel(bar, "statusFilter");
     changed = addLabel(bar, "statusChanged");
     follow = addLabel(bar, "statusFollow", 1);
 
@@ -91,7 +92,7 @@ void StatusLine::showNoFile()
     shownPath.clear();
     file->setText(tr("ファイル未選択"));
     file->setToolTip(QString());
-    for (QLabel *label : {failure, size, encoding, range, changed})
+    for (QLabel *label : {failure, size, encoding, range, filter, changed})
         label->hide();
     showFollow();
 }
@@ -164,6 +165,14 @@ void StatusLine::showFailure(const QString &path, const QString &errorString)
     failure->setToolTip(QDir::toNativeSeparators(path));
     failure->show();
     showFollow();
+}
+
+void StatusLine::showFilter(const QString &needle, qint64 lineCount)
+{
+    // An empty filtered view must not pass for an empty file.
+    filter->setText(tr("抽出: %1（%2 行）").arg(needle, grouped(lineCount)));
+    filter->setToolTip(tr("ハイライト文字を含む行だけを表示しています"));
+    filter->setVisible(!needle.isEmpty());
 }
 
 void StatusLine::setFollowState(FollowState state)

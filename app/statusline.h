@@ -44,6 +44,9 @@ public:
     // in red, with the time the failures began.
     void showFailure(const QString &path, const QString &errorString);
     void setFollowState(FollowState state);
+    // The extract filter of the last read: its text and the lines it let
+    // through. An empty needle (the filter off) hides it.
+    void showFilter(const QString &needle, qint64 lineCount);
 
     // Where the time of a change comes from; tests set a clock of their own.
     void setClock(std::function<QTime()> clock);
@@ -60,6 +63,7 @@ private:
     QLabel *size;
     QLabel *encoding;
     QLabel *range;
+    QLabel *filter;
     QLabel *changed;
     QLabel *follow;
 

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -55,6 +56,8 @@ private slots:
     void marksInTheView();
     void markOnTheFirstCharacterDoesNotColourTheNextReload();
     void extractModeShowsMatchingLinesOnly();
+    void extractFilterIsNeverSilent_data();
+    void extractFilterIsNeverSilent();
     void noFileReadsNothing();
     void timerSkipsAnUnchangedSizeAndRereadsAShrunkenFile();
     void unreadableFileWarnsWithPathAndReason();
@@ -194,6 +197,49 @@ void TestReload::extractModeShowsMatchingLinesOnly()
     child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("nowhere"));
     refresh();
     QCOMPARE(view()->toPlainText(), QString());
+}
+
+void TestReload::extractFilterIsNeverSilent_data()
+{
+    QTest::addColumn<bool>("extract");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<QString>("status");        // "" while hidden
+    QTest::addColumn<QString>("placeholder");   // drawn while the view is empty
+    QTest::newRow("lines pass") << true << "err" << QString::fromUtf8("抽出: err（2 行）")
+                                << QString::fromUtf8("「err」を含む行はありません");
+    QTest::newRow("nothing passes") << true << "ERROR" << QString::fromUtf8("抽出: ERROR（0 行）")
+                                    << QString::fromUtf8("「ERROR」を含む行はありません");
+    QTest::newRow("extract mode off") << false << "ERROR" << QString() << QString();
+    QTest::newRow("no highlight text") << true << "" << QString() << QString();
+}
+
+void TestReload::extractFilterIsNeverSilent()
+{
+    QFETCH(bool, extract);
+    QFETCH(QString, needle);
+    QFETCH(QString, status);
+    QFETCH(QString, placeholder);
+    writeFile(path, "Err 1\nok\nerr 2\n");
+    setMode(Newest, 10);
+    if (!extract)
+        child<QAction>(window.get(), "action_3")->trigger();
+    child<QLineEdit>(window.get(), "lineEdit")->setText(needle);
+    window->openFile(path);
+    auto *filter = child<QLabel>(window.get(), "statusFilter");
+    QCOMPARE(filter->isVisible() ? filter->text() : QString(), status);
+    QCOMPARE(view()->placeholderText(), placeholder);
+    // The placeholder is the view's drawing, never text in the document.
+    const bool empty = view()->document()->isEmpty();
+    QCOMPARE(empty, status.endsWith(QString::fromUtf8("（0 行）")));
+    if (empty) {
+        const QImage shot = view()->viewport()->grab().toImage();
+        const QRgb base = view()->palette().color(QPalette::Base).rgb();
+        int drawn = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                drawn += shot.pixel(x, y) != base;
+        QVERIFY(drawn > 0);
+    }
 }
 
 void TestReload::noFileReadsNothing()

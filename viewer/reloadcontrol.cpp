@@ -1,5 +1,6 @@
 // MainWindow: startMode, setStartMode, refresh, reloadFile, reload,
-// highlightMatches, followState, followsEnd, followEnd, watchScrolling.
+// highlightMatches, showExtractState, followState, followsEnd, followEnd,
+// watchScrolling.
 //
 // The reload controller: when the window is read, what the view keeps of the
 // reader's place across a reload, and when it follows the file's end. The view
@@ -80,6 +81,7 @@ void MainWindow::reload(bool fromTimer)
     lastFileSize = result.fileSize;
     const bool viewChanged = highlightMatches(request, result.text);
     statusLine->showRead(filePath, codecName, result, viewChanged);
+    showExtractState(request, result.text);
     showFollowState();
 }
 
@@ -124,6 +126,17 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
             scrollToEnd(ui->textEdit);
     }
     return change != FillChange::None;
+}
+
+void MainWindow::showExtractState(const WindowRequest &request, const QString &text)
+{
+    // The text a filter that let nothing through leaves is empty, as an empty
+    // file's is: both say which it is, the placeholder drawn by the view
+    // itself, outside the document.
+    const bool filtered = request.extract && !request.highlightText.isEmpty();
+    statusLine->showFilter(filtered ? request.highlightText : QString(), text.count(QLatin1Char('\n')));
+    ui->textEdit->setPlaceholderText(
+        filtered ? tr("「%1」を含む行はありません").arg(request.highlightText) : QString());
 }
 
 StatusLine::FollowState MainWindow::followState() const
