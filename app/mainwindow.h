@@ -8,7 +8,8 @@
 //   app/followstate.cpp             watchFollowState, showFollowState
 //   viewer/reloadcontrol.cpp        startMode, setStartMode, reload, refresh,
 //                                   reloadFile, highlightMatches,
-//                                   showExtractState, followState,
+//                                   showNextWindowFromTop, showExtractState,
+//                                   followState,
 //                                   followsEnd, followEnd, watchScrolling
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
@@ -106,6 +107,10 @@ private:
     StatusLine::FollowState followState() const;
     // Whether reloads scroll the view to its end (followState() is Following).
     bool followsEnd() const;
+    // The next fill shows a new window: nothing selected, from its first line
+    // (newest mode: following its end). Opening a file, choosing a start mode
+    // or moving the percent position asks for it; so does a jump.
+    void showNextWindowFromTop();
     // Makes the view follow the end again (track newest).
     void followEnd();
     // Notices the user scrolling the view away from its end and back.
@@ -147,6 +152,8 @@ private:
     StatusLine *statusLine = nullptr;
     // What the view holds, so that the next reload does only what changed.
     FilledView filledView;
+    // The next fill is a new window (showNextWindowFromTop).
+    bool nextWindowFromTop = false;
     // The user has scrolled the view away from its end (newest mode pauses).
     bool scrolledAway = false;
     // The frequency box asks for timer reloads; reloadTimer is single-shot and

@@ -1,12 +1,14 @@
 #include "statusline.h"
 
 #include "linewindowreader.h"
+#include "platformfonts.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <cmath>
 
@@ -59,6 +61,22 @@ StatusLine::StatusLine(QStatusBar *bar, QObject *parent)
     filter = addLabel(bar, "statusFilter");
     changed = addLabel(bar, "statusChanged");
     follow = addLabel(bar, "statusFollow", 1);
+    note = addLabel(bar, "statusNote");
+    note->hide();
+    noteTimer = new QTimer(this);
+    noteTimer->setSingleShot(true);
+    connect(noteTimer, &QTimer::timeout, note, &QLabel::hide);
+
+    // One font for every field: the application font may lack Japanese, and
+    // then its digits sit beside the glyphs of a fallback font of another size.
+    const QString family = japaneseInterfaceFamily();
+    if (!family.isEmpty()) {
+        for (QLabel *label : {file, failure, size, encoding, range, filter, changed, follow, note}) {
+            QFont font = label->font();
+            font.setFamily(family);
+            label->setFont(font);
+        }
+    }
 
     QPalette red = failure->palette();
     red.setColor(QPalette::WindowText, QColor(0xc0, 0, 0));
@@ -173,6 +191,13 @@ void StatusLine::showFilter(const QString &needle, qint64 lineCount)
     filter->setText(tr("抽出: %1（%2 行）").arg(needle, grouped(lineCount)));
     filter->setToolTip(tr("ハイライト文字を含む行だけを表示しています"));
     filter->setVisible(!needle.isEmpty());
+}
+
+void StatusLine::showNote(const QString &text)
+{
+    note->setText(text);
+    note->show();
+    noteTimer->start(noteMs);
 }
 
 void StatusLine::setFollowState(FollowState state)

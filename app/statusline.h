@@ -15,6 +15,7 @@
 
 class QLabel;
 class QStatusBar;
+class QTimer;
 struct WindowResult;
 
 class StatusLine : public QObject
@@ -47,6 +48,9 @@ public:
     // The extract filter of the last read: its text and the lines it let
     // through. An empty needle (the filter off) hides it.
     void showFilter(const QString &needle, qint64 lineCount);
+    // A passing note, such as what a command did: shown for noteMs.
+    void showNote(const QString &text);
+    static constexpr int noteMs = 4000;
 
     // Where the time of a change comes from; tests set a clock of their own.
     void setClock(std::function<QTime()> clock);
@@ -66,6 +70,8 @@ private:
     QLabel *filter;
     QLabel *changed;
     QLabel *follow;
+    QLabel *note;
+    QTimer *noteTimer;
 
     FollowState followState = NotFollowing;
     bool hasFile = false;

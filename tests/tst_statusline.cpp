@@ -12,9 +12,12 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +60,7 @@ private slots:
     void failureUntilAReadWorks();
     void failureEndsWhenTheFileIsBackUnchanged();
     void timeOfTheLastChange();
+    void oneFont();
 
 private:
     QLabel *label(const char *name) const;
@@ -308,6 +312,18 @@ void TestStatusLine::timeOfTheLastChange()
     now = QTime(10, 0, 9);
     controls->lineCount->setValue(2);   // the same file and size, fewer lines in view
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:09"));
+}
+
+void TestStatusLine::oneFont()
+{
+    // Digits and kana from one font, which has both where any installed font has kana.
+    const auto labels = window->statusBar()->findChildren<QLabel *>();
+    QVERIFY(labels.size() > 1);
+    const QString family = QFontInfo(labels.first()->font()).family();
+    for (const QLabel *l : labels)
+        QCOMPARE(QFontInfo(l->font()).family(), family);
+    if (!QFontDatabase().families(QFontDatabase::Japanese).isEmpty())
+        QVERIFY2(QFontDatabase().writingSystems(family).contains(QFontDatabase::Japanese), qPrintable(family));
 }
 
 QTEST_MAIN(TestStatusLine)

@@ -1,6 +1,6 @@
 // MainWindow: startMode, setStartMode, refresh, reloadFile, reload,
-// highlightMatches, showExtractState, followState, followsEnd, followEnd,
-// watchScrolling.
+// highlightMatches, showNextWindowFromTop, showExtractState, followState,
+// followsEnd, followEnd, watchScrolling.
 //
 // The reload controller: when the window is read, what the view keeps of the
 // reader's place across a reload, and when it follows the file's end. The view
@@ -98,21 +98,25 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     key.markFormat = highlightFormat(highlightBackground, highlightForeground);
     key.path = filePath;
 
-    // Decided before the text changes. Newest mode follows the end when the
-    // view shows it with nothing selected, and always when it is new: another
-    // file, or newest mode just chosen.
+    // Decided before the text changes. A new window (another file or start
+    // mode, or one asked for by showNextWindowFromTop) starts with nothing
+    // selected: from its first line, or following its end in newest mode.
+    // Newest mode also follows the end when the view shows it with nothing
+    // selected; otherwise the reader's place is kept.
     const bool newest = request.startMode == WindowRequest::NewestMode;
-    const bool fresh = !filledView.valid || filledView.key.startMode != request.startMode
-                       || filledView.key.path != filePath;
-    const bool follow = newest && (fresh || followsEnd());
+    const bool fresh = nextWindowFromTop || !filledView.valid
+                       || filledView.key.startMode != request.startMode || filledView.key.path != filePath;
+    nextWindowFromTop = false;
     const ViewPlace place = viewPlace(ui->textEdit);
     const QString before = filledView.text;
     int dropped = 0;
     const FillChange change = refillView(ui->textEdit, filledView, key, text, &dropped);
+    if (fresh)
+        showFromStart(ui->textEdit, viewFormat);
     keepInsertionFormat(ui->textEdit, viewFormat);
-    if (follow) {
+    if (newest && (fresh || followsEnd())) {
         scrollToEnd(ui->textEdit);
-    } else if (change != FillChange::None) {
+    } else if (change != FillChange::None && !fresh) {
         // A rebuild in newest mode keeps the reader on the same lines when
         // the new text continues the old one.
         if (dropped < 0 && newest) {
@@ -126,6 +130,11 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
             scrollToEnd(ui->textEdit);
     }
     return change != FillChange::None;
+}
+
+void MainWindow::showNextWindowFromTop()
+{
+    nextWindowFromTop = true;
 }
 
 void MainWindow::showExtractState(const WindowRequest &request, const QString &text)
