@@ -133,7 +133,7 @@ void TestStatusLine::noFile()
 {
     QCOMPARE(shown("statusFile"), QString::fromUtf8("ファイル未選択"));
     for (const char *name : {"statusFailure", "statusSize", "statusEncoding", "statusRange",
-                             "statusChanged", "statusFollow"})
+                             "statusFilter", "statusChanged", "statusFollow", "statusNote"})
         QVERIFY2(label(name) && label(name)->isHidden(), name);
     window->openFile(QString());
     QCOMPARE(shown("statusFile"), QString::fromUtf8("ファイル未選択"));

@@ -143,7 +143,9 @@ void MainWindow::showExtractState(const WindowRequest &request, const QString &t
     // file's is: both say which it is, the placeholder drawn by the view
     // itself, outside the document.
     const bool filtered = request.extract && !request.highlightText.isEmpty();
-    statusLine->showFilter(filtered ? request.highlightText : QString(), text.count(QLatin1Char('\n')));
+    // Counted only when filtered: a window of 999 long lines is megabytes.
+    statusLine->showFilter(filtered ? request.highlightText : QString(),
+                           filtered ? text.count(QLatin1Char('\n')) : 0);
     ui->textEdit->setPlaceholderText(
         filtered ? tr("「%1」を含む行はありません").arg(request.highlightText) : QString());
 }
