@@ -107,6 +107,7 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     const bool fresh = nextWindowFromTop || !filledView.valid
                        || filledView.key.startMode != request.startMode || filledView.key.path != filePath;
     nextWindowFromTop = false;
+    const bool follow = newest && (fresh || followsEnd());
     const ViewPlace place = viewPlace(ui->textEdit);
     const QString before = filledView.text;
     int dropped = 0;
@@ -114,7 +115,7 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     if (fresh)
         showFromStart(ui->textEdit, viewFormat);
     keepInsertionFormat(ui->textEdit, viewFormat);
-    if (newest && (fresh || followsEnd())) {
+    if (follow) {
         scrollToEnd(ui->textEdit);
     } else if (change != FillChange::None && !fresh) {
         // A rebuild in newest mode keeps the reader on the same lines when
