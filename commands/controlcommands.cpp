@@ -59,11 +59,13 @@ void MainWindow::on_doubleSpinBox_valueChanged(double value)
     // the start-mode cascade (timer off, refresh) before the refresh here.
     if (value != 0.0 && value != 100.0)
         setStartMode(WindowRequest::PercentMode);
+    showNextWindowFromTop();
     refresh();
 }
 
 void MainWindow::on_comboBox_2_currentIndexChanged(int index)
 {
+    showNextWindowFromTop();
     switch (startModeFromIndex(index)) {
     case WindowRequest::NewestMode:   // the position goes to the end; the timer keeps its state
         ui->doubleSpinBox->setValue(100.0);
