@@ -7,6 +7,7 @@
 #include "linewindowreader.h"
 #include "statusline.h"
 #include "viewfill.h"
+#include "viewkeys.h"
 
 #include <QEvent>
 
@@ -20,6 +21,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     ui->textEdit->setLineWrapMode(QTextEdit::NoWrap);
     installLineLayout(ui->textEdit);
+    installViewKeys(ui->textEdit);
     // The view is read-only and rebuilt at every reload: an undo history
     // would only cost time and memory.
     ui->textEdit->document()->setUndoRedoEnabled(false);
@@ -49,6 +51,7 @@ void MainWindow::openFile(const QString &path)
     dropAnchor();
     filePath = path;
     setWindowFilePath(filePath);
+    showNextWindowFromTop();
     refresh();
 }
 

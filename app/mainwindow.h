@@ -7,10 +7,12 @@
 //   app/readwarnings.cpp            showReadWarning
 //   app/followstate.cpp             watchFollowState, showFollowState
 //   viewer/reloadcontrol.cpp        startMode, setStartMode, reload, refresh,
-//                                   reloadFile, highlightMatches, followState,
+//                                   reloadFile, highlightMatches,
+//                                   showNextWindowFromTop, showExtractState,
+//                                   followState,
+//                                   followsEnd, followEnd, watchScrolling
 //   app/mainwindowfind.cpp          setUpFind, findPlace, jumpTo, dropAnchor,
 //                                   followInMatchList
-//                                   followsEnd, followEnd, watchScrolling
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions
@@ -105,11 +107,18 @@ private:
     // the end followed, or the reader's selection and scroll position kept.
     // Returns whether the view's document changed.
     bool highlightMatches(const WindowRequest &request, const QString &text);
+    // Says in the status line and, when nothing passed, in the view that the
+    // extract filter of request hides lines.
+    void showExtractState(const WindowRequest &request, const QString &text);
     // Whether newest mode keeps the view at the file's end, and if not, why:
     // the start mode, a selection, or the user's scrolling.
     StatusLine::FollowState followState() const;
     // Whether reloads scroll the view to its end (followState() is Following).
     bool followsEnd() const;
+    // The next fill shows a new window: nothing selected, from its first line
+    // (newest mode: following its end). Opening a file, choosing a start mode
+    // or moving the percent position asks for it; so does a jump.
+    void showNextWindowFromTop();
     // Makes the view follow the end again (track newest).
     void followEnd();
     // Notices the user scrolling the view away from its end and back.
@@ -129,7 +138,8 @@ private:
     // After a reload that read the file: the match list follows it.
     void followInMatchList();
     // app/readwarnings.cpp
-    void showReadWarning(const QString &errorString, bool fromTimer);
+    // The warning box of a refresh that failed; a timer reload shows none.
+    void showReadWarning(const QString &errorString);
     // commands/
     void syncCodecActions();
     void syncExtractAction();
@@ -152,16 +162,16 @@ private:
     // and turns into a mark's format when the user clicks behind a mark.
     QTextCharFormat viewFormat;
 
-    // Warnings of failed reloads: at most one is open, and while it is, timer
-    // reloads wait; after a warning, further timer failures stay quiet until a
-    // read works.
+    // The warning of a failed refresh: at most one is open, and while it is,
+    // timer reloads wait.
     bool readWarningOpen = false;
-    bool timerFailureWarned = false;
 
     // The status bar's fields (app/statusline.cpp); reload reports to it.
     StatusLine *statusLine = nullptr;
     // What the view holds, so that the next reload does only what changed.
     FilledView filledView;
+    // The next fill is a new window (showNextWindowFromTop).
+    bool nextWindowFromTop = false;
     // The user has scrolled the view away from its end (newest mode pauses).
     bool scrolledAway = false;
     // The frequency box asks for timer reloads; reloadTimer is single-shot and

@@ -7,7 +7,6 @@
 #include "ui_mainwindow.h"
 #include "windowfind.h"
 
-#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -97,6 +96,7 @@ void MainWindow::jumpTo(const WindowJump &jump)
     // One read: the position is set quietly, then percent mode is chosen
     // (its cascade stops following and refreshes) or the window refreshed.
     windowAnchor = jump.anchorByte;
+    showNextWindowFromTop();
     jumping = true;
     {
         const QSignalBlocker quiet(ui->doubleSpinBox);
@@ -109,8 +109,6 @@ void MainWindow::jumpTo(const WindowJump &jump)
     jumping = false;
 
     // The new window shows from its first line, with the match selected.
-    ui->textEdit->verticalScrollBar()->setValue(0);
-    ui->textEdit->horizontalScrollBar()->setValue(0);
     QTextCursor cursor(ui->textEdit->document());
     const QTextBlock block = ui->textEdit->document()->findBlockByNumber(jump.readInWindow);
     if (jump.readInWindow >= 0 && block.isValid()) {

@@ -1,12 +1,14 @@
 #include "statusline.h"
 
 #include "linewindowreader.h"
+#include "platformfonts.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <cmath>
 
@@ -56,8 +58,25 @@ StatusLine::StatusLine(QStatusBar *bar, QObject *parent)
     size = addLabel(bar, "statusSize");
     encoding = addLabel(bar, "statusEncoding");
     range = addLabel(bar, "statusRange");
+    filter = addLabel(bar, "statusFilter");
     changed = addLabel(bar, "statusChanged");
     follow = addLabel(bar, "statusFollow", 1);
+    note = addLabel(bar, "statusNote");
+    note->hide();
+    noteTimer = new QTimer(this);
+    noteTimer->setSingleShot(true);
+    connect(noteTimer, &QTimer::timeout, note, &QLabel::hide);
+
+    // One font for every field: the application font may lack Japanese, and
+    // then its digits sit beside the glyphs of a fallback font of another size.
+    const QString family = japaneseInterfaceFamily();
+    if (!family.isEmpty()) {
+        for (QLabel *label : {file, failure, size, encoding, range, filter, changed, follow, note}) {
+            QFont font = label->font();
+            font.setFamily(family);
+            label->setFont(font);
+        }
+    }
 
     QPalette red = failure->palette();
     red.setColor(QPalette::WindowText, QColor(0xc0, 0, 0));
@@ -91,7 +110,7 @@ void StatusLine::showNoFile()
     shownPath.clear();
     file->setText(tr("ファイル未選択"));
     file->setToolTip(QString());
-    for (QLabel *label : {failure, size, encoding, range, changed})
+    for (QLabel *label : {failure, size, encoding, range, filter, changed})
         label->hide();
     showFollow();
 }
@@ -154,11 +173,31 @@ void StatusLine::showFailure(const QString &path, const QString &errorString)
             label->hide();
     }
     showFile(path);
+    // The time a run of failures began: how long a rotated log has been missing.
+    if (!failing || path != failingPath)
+        failingSince = clock();
     failing = true;
-    failure->setText(tr("読込失敗: %1").arg(errorString));
+    failingPath = path;
+    failure->setText(tr("読込失敗（%1 から）: %2")
+                         .arg(failingSince.toString(QStringLiteral("HH:mm:ss")), errorString));
     failure->setToolTip(QDir::toNativeSeparators(path));
     failure->show();
     showFollow();
+}
+
+void StatusLine::showFilter(const QString &needle, qint64 lineCount)
+{
+    // An empty filtered view must not pass for an empty file.
+    filter->setText(tr("抽出: %1（%2 行）").arg(needle, grouped(lineCount)));
+    filter->setToolTip(tr("ハイライト文字を含む行だけを表示しています"));
+    filter->setVisible(!needle.isEmpty());
+}
+
+void StatusLine::showNote(const QString &text)
+{
+    note->setText(text);
+    note->show();
+    noteTimer->start(noteMs);
 }
 
 void StatusLine::setFollowState(FollowState state)

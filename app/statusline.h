@@ -15,6 +15,7 @@
 
 class QLabel;
 class QStatusBar;
+class QTimer;
 struct WindowResult;
 
 class StatusLine : public QObject
@@ -40,9 +41,16 @@ public:
     // failure, which a file that opens again does.
     void showRead(const QString &path, const QString &codecName, const WindowResult &result,
                   bool viewChanged);
-    // A reload of path could not open it: errorString as the warning gives it.
+    // A reload of path could not read it: errorString as the warning gives it,
+    // in red, with the time the failures began.
     void showFailure(const QString &path, const QString &errorString);
     void setFollowState(FollowState state);
+    // The extract filter of the last read: its text and the lines it let
+    // through. An empty needle (the filter off) hides it.
+    void showFilter(const QString &needle, qint64 lineCount);
+    // A passing note, such as what a command did: shown for noteMs.
+    void showNote(const QString &text);
+    static constexpr int noteMs = 4000;
 
     // Where the time of a change comes from; tests set a clock of their own.
     void setClock(std::function<QTime()> clock);
@@ -59,12 +67,17 @@ private:
     QLabel *size;
     QLabel *encoding;
     QLabel *range;
+    QLabel *filter;
     QLabel *changed;
     QLabel *follow;
+    QLabel *note;
+    QTimer *noteTimer;
 
     FollowState followState = NotFollowing;
     bool hasFile = false;
     bool failing = false;
+    QString failingPath;   // the file that is failing since failingSince
+    QTime failingSince;
     QString shownPath;   // the file the fields describe
     qint64 shownSize = -1;
     std::function<QTime()> clock;

@@ -12,6 +12,9 @@ set(_tailpeek_desktop ${CMAKE_CURRENT_SOURCE_DIR}/desktop)
 
 install(TARGETS tailpeek RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The Japanese readme that the about menu names, with the package's documentation.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/readme.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 install(FILES ${_tailpeek_desktop}/${TAILPEEK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_tailpeek_desktop}/${TAILPEEK_APP_ID}.metainfo.xml

@@ -60,12 +60,14 @@ void MainWindow::on_doubleSpinBox_valueChanged(double value)
     dropAnchor();
     if (value != 0.0 && value != 100.0)
         setStartMode(WindowRequest::PercentMode);
+    showNextWindowFromTop();
     refresh();
 }
 
 void MainWindow::on_comboBox_2_currentIndexChanged(int index)
 {
     dropAnchor();
+    showNextWindowFromTop();
     switch (startModeFromIndex(index)) {
     case WindowRequest::NewestMode:   // the position goes to the end; the timer keeps its state
         ui->doubleSpinBox->setValue(100.0);

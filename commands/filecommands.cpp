@@ -4,24 +4,32 @@
 
 #include "linewindowreader.h"
 #include "mainwindow.h"
+#include "statusline.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
 void MainWindow::on_actionOpen_triggered()
 {
-    // A cancelled dialog gives an empty path, which openFile ignores.
-    openFile(QFileDialog::getOpenFileName(this, QString(), QString(), QString()));
+    // Starts in the current file's folder: the next log is most often beside
+    // it. A cancelled dialog gives an empty path, which openFile ignores.
+    const QString folder = filePath.isEmpty() ? QString() : QFileInfo(filePath).absolutePath();
+    openFile(QFileDialog::getOpenFileName(this, QString(), folder, QString()));
 }
 
 void MainWindow::on_pushButton_3_clicked()
 {
-    QApplication::clipboard()->setText(ui->textEdit->document()->toPlainText(),
-                                       QClipboard::Clipboard);
+    const QString text = ui->textEdit->document()->toPlainText();
+    QApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    // Every line of the view ends with a line feed; a last one may not.
+    const int lines = text.count(QLatin1Char('\n'))
+                      + (text.isEmpty() || text.endsWith(QLatin1Char('\n')) ? 0 : 1);
+    statusLine->showNote(tr("%1 行をコピーしました").arg(lines));
 }
 
 void MainWindow::on_action_8_triggered()

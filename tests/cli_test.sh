@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under Xvfb, driven as a user would: which argument it takes,
-# what the title shows, and that Alt+X ends it with exit code 0 and stores the
-# settings. Usage: cli_test.sh TAILPEEK [SCREENSHOT.png]  (run inside xvfb-run)
+# its own options, what the title shows, and that Alt+X ends it with exit code
+# 0 and stores the settings. Usage: cli_test.sh TAILPEEK [SCREENSHOT.png]
+# (run inside xvfb-run; TAILPEEK_VERSION names the version --version prints)
 set -u
 # The real program runs on the X server started for it, whatever platform
 # the caller's environment names (CTest's Qt tests ask for offscreen).
@@ -14,6 +15,7 @@ export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
 mkdir -p "$HOME"
 failures=0
 passes=0
+display="${DISPLAY:-}"
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; passes=$((passes + 1)); }
@@ -72,6 +74,27 @@ check_run "first.log" "one file" "$work/first.log"
 check_run "first.log" "two files: only the first" "$work/first.log" "$work/second.log"
 check_run "first.log" "toolkit option before the file" -style fusion "$work/first.log"
 check_run "記録 1.log" "Japanese path with a space" "$work/ログ フォルダ/記録 1.log"
+printf 'dash\n' > "$work/-dash.log"
+check_run "-dash.log" "-- ends the options" -- "$work/-dash.log"
+
+# The program's own options. --help and --version need no display at all.
+check_option() {   # what, stdout pattern (grep -E), args...: exit code 0 expected
+  local what="$1" out="$2"; shift 2
+  DISPLAY= timeout 20 "$tailpeek" "$@" >"$work/stdout" 2>"$work/stderr"; local rc=$?
+  if [ $rc -ne 0 ]; then fail "$what: exit code $rc"
+  elif ! grep -qE -- "$out" "$work/stdout"; then fail "$what: stdout '$(head -c 200 "$work/stdout")'"
+  else pass "$what"; fi
+}
+check_option "--help" '^使い方: tailpeek' --help
+grep -q 'Tailpeek.conf' "$work/stdout" && grep -q 'Ctrl+O' "$work/stdout" \
+  && pass "--help names the settings file and the keys" || fail "--help lacks the settings file or the keys"
+[ -s "$work/stderr" ] && fail "--help wrote to stderr" || pass "--help: nothing on stderr"
+check_option "--version" "^tailpeek ${TAILPEEK_VERSION:-1.0.0}\$" --version
+[ "$(wc -l <"$work/stdout")" -eq 1 ] && pass "--version: one line" || fail "--version: $(cat "$work/stdout")"
+# An unknown option is refused once the toolkit has taken its own: it needs the display.
+DISPLAY="$display" timeout 20 "$tailpeek" -style fusion --bogus "$work/first.log" >"$work/stdout" 2>"$work/stderr"; rc=$?
+[ $rc -eq 2 ] && grep -q -- '--bogus' "$work/stderr" && [ ! -s "$work/stdout" ] \
+  && pass "unknown option: exit 2 and a message" || fail "unknown option: exit $rc, stderr '$(cat "$work/stderr")'"
 if [ -n "$shot" ]; then
   "$(dirname "$0")/../tools/demo-writer.sh" "$work/demo.log" 20 & writer=$!
   sleep 0.5

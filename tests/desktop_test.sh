@@ -110,11 +110,12 @@ check_manpage() {
   MANWIDTH=80 LC_ALL=C.UTF-8 man -l "$page" 2>"$work/man.err" | col -b > "$work/man.txt"
   check "man -l renders it" [ -s "$work/man.txt" ] && [ ! -s "$work/man.err" ]
   local s
-  for s in NAME SYNOPSIS DESCRIPTION OPTIONS FILES ENVIRONMENT "EXIT STATUS" "SEE ALSO"; do
+  for s in NAME SYNOPSIS DESCRIPTION KEYS OPTIONS FILES ENVIRONMENT "EXIT STATUS" "SEE ALSO"; do
     check "section $s" grep -qx "$s" "$work/man.txt"
   done
   check "whatis entry" bash -c "lexgrog '$page' | grep -q '\"tailpeek - '"
-  check "synopsis: tailpeek [Qt options] [FILE]" grep -qE '^ +tailpeek \[Qt options\] \[FILE\]$' "$work/man.txt"
+  check "synopsis: tailpeek [Qt options] [--] [FILE]" grep -qE '^ +tailpeek \[Qt options\] \[--\] \[FILE\]$' "$work/man.txt"
+  check "synopsis: tailpeek --help | --version" grep -qE '^ +tailpeek --help \| --version$' "$work/man.txt"
   check "title names version $version" grep -qE "^\.TH TAILPEEK 1 \"[^\"]*\" \"tailpeek $version\"" "$page"
   check "settings file named" grep -q 'VARNOK/Tailpeek\.conf' "$work/man.txt"
   local opt
@@ -143,6 +144,7 @@ check_install() {
     echo "share/icons/hicolor/scalable/apps/$id.svg"
     for n in $sizes; do echo "share/icons/hicolor/${n}x$n/apps/$id.png"; done
     echo share/man/man1/tailpeek.1.gz
+    echo share/doc/tailpeek/readme.txt
   } | sort > "$work/expected"
   (cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort) > "$work/installed"
   check "installed files are exactly the expected ones$(differences "$work/expected" "$work/installed")" \

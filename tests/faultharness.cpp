@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -104,6 +105,12 @@ QTextEdit *ViewSession::view() const
 QString ViewSession::text() const
 {
     return view()->toPlainText();
+}
+
+QString ViewSession::failureShown() const
+{
+    const auto *failure = win->findChild<QLabel *>(QStringLiteral("statusFailure"));
+    return failure && failure->isVisible() ? failure->text() : QString();
 }
 
 void ViewSession::clickRefresh()

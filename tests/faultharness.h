@@ -80,6 +80,8 @@ public:
     MainWindow *window() const { return win.get(); }
     QTextEdit *view() const;
     QString text() const;
+    // The status line's read failure in sight, or an empty text.
+    QString failureShown() const;
     void clickRefresh();
     void setHighlight(const QString &text);
     // Waits, turning the event loop, until the view text equals expected.

@@ -46,7 +46,7 @@ check "Depends on Qt's own translations (qttranslations5-l10n)" grep -qxF qttran
 check "Depends on libc6 (found by dpkg-shlibdeps)" grep -qE '(^| )libc6( |$)' "$work/depends"
 check "no dependency on development packages" bash -c "! grep -qE -- '-dev( |$)' '$work/depends'"
 
-# The files: exactly the program and its desktop files, under /usr.
+# The files: exactly the program, its desktop files and its readme, under /usr.
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort > "$work/files"
 { echo ./usr/bin/tailpeek
   echo "./usr/share/applications/$id.desktop"
@@ -54,6 +54,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort > "$work/files"
   echo "./usr/share/icons/hicolor/scalable/apps/$id.svg"
   for n in 16 32 48 64 128 256; do echo "./usr/share/icons/hicolor/${n}x$n/apps/$id.png"; done
   echo ./usr/share/man/man1/tailpeek.1.gz
+  echo ./usr/share/doc/tailpeek/readme.txt
 } | sort > "$work/expected"
 check "package holds exactly the expected files$(differences "$work/expected" "$work/files")" \
   cmp -s "$work/expected" "$work/files"
@@ -63,6 +64,7 @@ check "no file is group- or world-writable" bash -c "! dpkg-deb -c '$deb' | awk 
 
 dpkg-deb -x "$deb" "$work/root"
 check "packaged program is stripped" bash -c "file -b '$work/root/usr/bin/tailpeek' | grep -q ', stripped'"
+check "packaged readme is the Japanese one" grep -q '伸び続けるテキストファイル' "$work/root/usr/share/doc/tailpeek/readme.txt"
 check "packaged manual page decompresses" gzip -t "$work/root/usr/share/man/man1/tailpeek.1.gz"
 check "packaged desktop entry validates" desktop-file-validate "$work/root/usr/share/applications/$id.desktop"
 check "md5sums list every file" bash -c "dpkg-deb -e '$deb' '$work/control' && [ \$(wc -l < '$work/control/md5sums') -eq \$(wc -l < '$work/expected') ]"

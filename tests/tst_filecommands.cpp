@@ -1,6 +1,6 @@
 // File, clipboard and window commands through a real window: the open dialog
 // cancelled and accepted, a file dropped on the window or on the view, the copy
-// button, the extract-mode toggle, the dock shown again, the per-line limit's
+// button and its note, the extract-mode toggle, the dock shown again, the per-line limit's
 // input dialog, the about box and exit. Dialogs are driven from their own event
 // loop; reads of the viewed file are counted with inotify.
 
@@ -15,7 +15,9 @@
 #include <QDockWidget>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -137,6 +139,8 @@ void TestFileCommands::openDialogCancelKeepsEverything()
         QVERIFY(dialog);
         parentIsWindow = dialog->parentWidget() == window.get();
         QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+        // It starts in the viewed file's folder.
+        QCOMPARE(dialog->directory().absolutePath(), QFileInfo(firstPath).absolutePath());
         dialog->reject();
     });
     controls->action("actionOpen")->trigger();
@@ -226,6 +230,10 @@ void TestFileCommands::copyPutsWholeViewOnClipboard()
     const QString copied = QApplication::clipboard()->text();
     QVERIFY(copied.startsWith(QLatin1String("alpha 1\nbeta 2\nalpha 3\n")));
     QCOMPARE(copied, controls->text());
+    // The status line says so: 20 reads, the 3 lines and 17 past the end.
+    auto *note = window->findChild<QLabel *>(QStringLiteral("statusNote"));
+    QVERIFY(note && note->isVisible());
+    QCOMPARE(note->text(), QString::fromUtf8("20 行をコピーしました"));
 }
 
 void TestFileCommands::copyOfEmptyViewClearsClipboard()

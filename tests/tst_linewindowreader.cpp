@@ -2,7 +2,7 @@
 // place where it deliberately reads differently from the stream-based design
 // (CR LF boundaries, byte-order marks in every mode, no start inside a
 // character, newest mode up to the end, exact-length lines, the clamped line
-// limit). Opening, skipping and cost: tst_readerfileaccess; characters
+// limit); the bytes a window covers. Opening, skipping and cost: tst_readerfileaccess; characters
 // outside the BMP: tst_surrogatepairs.
 
 #include "encodedtext.h"
@@ -72,6 +72,8 @@ private slots:
     void carriageReturnsDropped();
     void lineLimitClamped_data();
     void lineLimitClamped();
+    void windowBytesOfLongLines_data();
+    void windowBytesOfLongLines();
 };
 
 Q_DECLARE_METATYPE(WindowRequest)
@@ -274,6 +276,57 @@ void TestLineWindowReader::lineLimitClamped()
                                              : "ab\n" + QString(9999, 'x') + '\n' + QString(2001, 'x') + "\nyz\n";
         QCOMPARE(clamped, expected);
     }
+}
+
+
+// The bytes the reads of a window cover, [windowBegin, windowEnd): a window
+// that ends inside a line over the limit ends where its last read does, not
+// where decoding stopped.
+void TestLineWindowReader::windowBytesOfLongLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QVariant>("request");
+    QTest::addColumn<qint64>("begin");
+    QTest::addColumn<qint64>("end");
+    QByteArray tenLong;   // 10 lines of 3,000 characters: 30,010 bytes
+    for (int i = 0; i < 10; ++i)
+        tenLong += repeated(char('a' + i), 3000) + '\n';
+    const auto row = [](const char *name, const QByteArray &bytes, const WindowRequest &request,
+                        qint64 begin, qint64 end) {
+        QTest::newRow(name) << bytes << QVariant::fromValue(request) << begin << end;
+    };
+    // 20 reads: 6 lines of 3 reads, and 2 reads of the 7th.
+    row("header, ends inside a line", tenLong, makeRequest(Header, 20), 0, 6 * 3001 + 2000);
+    row("header, ends at a line feed", tenLong, makeRequest(Header, 3), 0, 3001);
+    // The 50 % target, byte 15,005, starts line 5: 4 reads, one line and one part.
+    row("percent, ends inside a line", tenLong, makeRequest(Percent, 4, 1000, 50), 15005, 15005 + 3001 + 1000);
+    row("percent, reads past the end", tenLong, makeRequest(Percent, 20, 1000, 50), 15005, 30010);
+    // The scan cuts every 1,001 positions: the window's reads cover the last 2,002 bytes.
+    row("newest, to the end", tenLong, makeRequest(Newest, 2), 28008, 30010);
+    WindowRequest filtered = makeRequest(Header, 4);
+    filtered.extract = true;
+    filtered.highlightText = QStringLiteral("b");
+    row("header, filter on: the reads' bytes", tenLong, filtered, 0, 3001 + 1000);
+    row("header, one line of 200,000", repeated('x', 200000), makeRequest(Header, 20, 9999), 0, 20 * 9999);
+    const QString kana(3000, QChar(0x3042));
+    row("UTF-8, 3 bytes a character", encoded("UTF-8", kana + '\n'), makeRequest(Header, 2), 0, 2000 * 3);
+    row("UTF-16LE behind its mark", encoded("UTF-16LE", kana + '\n', true),
+        makeRequest(Header, 2, 1000, 0, CodecName::Unicode), 2, 2 + 2000 * 2);
+    row("CR LF after exactly the limit", repeated('a', 3000) + "\r\n" + repeated('b', 3000) + "\r\n",
+        makeRequest(Header, 4), 0, 3002 + 1000);
+    row("short lines", "ab\ncd\nef\n", makeRequest(Header, 2), 0, 6);
+}
+
+void TestLineWindowReader::windowBytesOfLongLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QVariant, request);
+    QFETCH(qint64, begin);
+    QFETCH(qint64, end);
+    const WindowResult result = LineWindowReader::read(files.write(bytes), request.value<WindowRequest>());
+    QCOMPARE(result.status, WindowResult::Read);
+    QCOMPARE(result.windowBegin, begin);
+    QCOMPARE(result.windowEnd, end);
 }
 
 QTEST_GUILESS_MAIN(TestLineWindowReader)

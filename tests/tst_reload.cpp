@@ -1,16 +1,20 @@
 // The reload through a real window: the view text of the documented examples,
 // newest mode scrolled to its end, the marks in the view, the warning of a file
 // that cannot be read, and how timer reloads treat unchanged files and
-// repeated failures.
+// failures.
 
+#include "enginetestkit.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "statusline.h"
 #include "testfiles.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -52,10 +56,12 @@ private slots:
     void marksInTheView();
     void markOnTheFirstCharacterDoesNotColourTheNextReload();
     void extractModeShowsMatchingLinesOnly();
+    void extractFilterIsNeverSilent_data();
+    void extractFilterIsNeverSilent();
     void noFileReadsNothing();
     void timerSkipsAnUnchangedSizeAndRereadsAShrunkenFile();
     void unreadableFileWarnsWithPathAndReason();
-    void timerFailuresWarnOnceUntilAReadWorks();
+    void timerFailuresShowNoBoxAndFollowingResumes();
 
 private:
     QTemporaryDir dir;
@@ -101,16 +107,16 @@ void TestReload::windowText_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("header, short file") << 0 << 5 << QByteArray("a\nb\nc\n") << "a\nb\nc\n\n\n";
-    QTest::newRow("newest") << 1 << 2 << QByteArray("a\nb\nc\nd\n") << "c\nd\n\n";
-    QTest::newRow("newest, no final LF") << 1 << 2 << QByteArray("x\na\nb\nc\nd") << "b\nc\nd\n";
-    QTest::newRow("newest, short file") << 1 << 5 << QByteArray("a\nb\n") << "a\nb\n\n";
-    QTest::newRow("newest, empty") << 1 << 3 << QByteArray() << "";
-    QTest::newRow("header, empty") << 0 << 3 << QByteArray() << "\n\n\n";
-    QTest::newRow("newest, CR LF") << 1 << 2 << QByteArray("a\r\nb\r\nc\r\nd\r\n") << "c\nd\n\n";
+    QTest::newRow("header, short file") << Header << 5 << QByteArray("a\nb\nc\n") << "a\nb\nc\n\n\n";
+    QTest::newRow("newest") << Newest << 2 << QByteArray("a\nb\nc\nd\n") << "c\nd\n\n";
+    QTest::newRow("newest, no final LF") << Newest << 2 << QByteArray("x\na\nb\nc\nd") << "b\nc\nd\n";
+    QTest::newRow("newest, short file") << Newest << 5 << QByteArray("a\nb\n") << "a\nb\n\n";
+    QTest::newRow("newest, empty") << Newest << 3 << QByteArray() << "";
+    QTest::newRow("header, empty") << Header << 3 << QByteArray() << "\n\n\n";
+    QTest::newRow("newest, CR LF") << Newest << 2 << QByteArray("a\r\nb\r\nc\r\nd\r\n") << "c\nd\n\n";
     // The third line feed from the end is at byte 1: the scan has reached the
     // start, and the window shows the file from its first byte.
-    QTest::newRow("newest, boundary at byte 1") << 1 << 2 << QByteArray("a\nb\nc\n") << "a\nb\nc\n\n";
+    QTest::newRow("newest, boundary at byte 1") << Newest << 2 << QByteArray("a\nb\nc\n") << "a\nb\nc\n\n";
 }
 
 void TestReload::windowText()
@@ -132,7 +138,7 @@ void TestReload::newestModeScrollsToTheEnd()
     for (int i = 0; i < 300; ++i)
         bytes += "line " + QByteArray::number(i) + '\n';
     writeFile(path, bytes);
-    setMode(1, 200);
+    setMode(Newest, 200);
     window->openFile(path);
     QScrollBar *bar = view()->verticalScrollBar();
     QVERIFY(bar->maximum() > 0);
@@ -142,7 +148,7 @@ void TestReload::newestModeScrollsToTheEnd()
 void TestReload::marksInTheView()
 {
     writeFile(path, "Error 1\nok\nERR2\naaaa\n");
-    setMode(0, 4);
+    setMode(Header, 4);
     child<QAction>(window.get(), "action_3")->trigger();   // extract mode off
     child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("err"));
     window->openFile(path);
@@ -167,7 +173,7 @@ void TestReload::marksInTheView()
 void TestReload::markOnTheFirstCharacterDoesNotColourTheNextReload()
 {
     writeFile(path, "error first\nplain line\n");
-    setMode(0, 2);
+    setMode(Header, 2);
     child<QAction>(window.get(), "action_3")->trigger();   // extract mode off
     child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("error"));
     window->openFile(path);
@@ -184,13 +190,56 @@ void TestReload::markOnTheFirstCharacterDoesNotColourTheNextReload()
 void TestReload::extractModeShowsMatchingLinesOnly()
 {
     writeFile(path, "Error 1\nok\nERR2\n");
-    setMode(0, 10);
+    setMode(Header, 10);
     child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("err"));
     window->openFile(path);   // extract mode is on by default
     QCOMPARE(view()->toPlainText(), QStringLiteral("Error 1\nERR2\n"));
     child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("nowhere"));
     refresh();
     QCOMPARE(view()->toPlainText(), QString());
+}
+
+void TestReload::extractFilterIsNeverSilent_data()
+{
+    QTest::addColumn<bool>("extract");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<QString>("status");        // "" while hidden
+    QTest::addColumn<QString>("placeholder");   // drawn while the view is empty
+    QTest::newRow("lines pass") << true << "err" << QString::fromUtf8("抽出: err（2 行）")
+                                << QString::fromUtf8("「err」を含む行はありません");
+    QTest::newRow("nothing passes") << true << "ERROR" << QString::fromUtf8("抽出: ERROR（0 行）")
+                                    << QString::fromUtf8("「ERROR」を含む行はありません");
+    QTest::newRow("extract mode off") << false << "ERROR" << QString() << QString();
+    QTest::newRow("no highlight text") << true << "" << QString() << QString();
+}
+
+void TestReload::extractFilterIsNeverSilent()
+{
+    QFETCH(bool, extract);
+    QFETCH(QString, needle);
+    QFETCH(QString, status);
+    QFETCH(QString, placeholder);
+    writeFile(path, "Err 1\nok\nerr 2\n");
+    setMode(Newest, 10);
+    if (!extract)
+        child<QAction>(window.get(), "action_3")->trigger();
+    child<QLineEdit>(window.get(), "lineEdit")->setText(needle);
+    window->openFile(path);
+    auto *filter = child<QLabel>(window.get(), "statusFilter");
+    QCOMPARE(filter->isVisible() ? filter->text() : QString(), status);
+    QCOMPARE(view()->placeholderText(), placeholder);
+    // The placeholder is the view's drawing, never text in the document.
+    const bool empty = view()->document()->isEmpty();
+    QCOMPARE(empty, status.endsWith(QString::fromUtf8("（0 行）")));
+    if (empty) {
+        const QImage shot = view()->viewport()->grab().toImage();
+        const QRgb base = view()->palette().color(QPalette::Base).rgb();
+        int drawn = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                drawn += shot.pixel(x, y) != base;
+        QVERIFY(drawn > 0);
+    }
 }
 
 void TestReload::noFileReadsNothing()
@@ -208,7 +257,7 @@ void TestReload::noFileReadsNothing()
 void TestReload::timerSkipsAnUnchangedSizeAndRereadsAShrunkenFile()
 {
     writeFile(path, "one\ntwo\n");
-    setMode(1, 5);
+    setMode(Newest, 5);
     window->openFile(path);
     child<QComboBox>(window.get(), "comboBox_3")->setCurrentIndex(1);   // every 0.5 s
     child<QLineEdit>(window.get(), "lineEdit")->setText(QStringLiteral("zzz"));
@@ -241,24 +290,43 @@ void TestReload::unreadableFileWarnsWithPathAndReason()
     QTRY_COMPARE(catcher.warningCount(), 2);
 }
 
-void TestReload::timerFailuresWarnOnceUntilAReadWorks()
+void TestReload::timerFailuresShowNoBoxAndFollowingResumes()
 {
     testkit::ModalDriver catcher;   // presses OK on every warning
     catcher.closeWarningsAfter(0);
-    writeFile(path, "a\n");
-    setMode(1, 5);
+    QByteArray lines;
+    for (int i = 1; i <= 100; ++i)
+        lines += "line " + QByteArray::number(i) + '\n';
+    writeFile(path, lines);
+    setMode(Newest, 50);
     window->openFile(path);
-    child<QComboBox>(window.get(), "comboBox_3")->setCurrentIndex(1);
+    auto *statusLine = window->findChild<StatusLine *>();
+    statusLine->setClock([] { return QTime(3, 0, 7); });
+    child<QComboBox>(window.get(), "comboBox_3")->setCurrentIndex(1);   // every 0.5 s
     QVERIFY(QFile::remove(path));
-    QTest::qWait(2000);   // four timer reloads fail
-    QCOMPARE(catcher.warningCount(), 1);
 
-    writeFile(path, "b\nc\n");   // back: the view follows, warnings re-armed
-    QTRY_COMPARE_WITH_TIMEOUT(view()->toPlainText(), QStringLiteral("b\nc\n\n"), 3000);
-    QVERIFY(QFile::remove(path));
-    QTRY_COMPARE_WITH_TIMEOUT(catcher.warningCount(), 2, 3000);
+    // The reason, and the time the failures began, which further failures keep.
+    auto *failure = child<QLabel>(window.get(), "statusFailure");
+    const QString reason = QString::fromUtf8("読込失敗（03:00:07 から）: No such file or directory");
+    QTRY_COMPARE_WITH_TIMEOUT(failure->text(), reason, 3000);
+    statusLine->setClock([] { return QTime(3, 0, 9); });
     QTest::qWait(1200);
-    QCOMPARE(catcher.warningCount(), 2);
+    QCOMPARE(failure->text(), reason);
+    QVERIFY(failure->isVisible());
+    QCOMPARE(catcher.warningCount(), 0);
+
+    // Back, grown: the view follows its end again by itself.
+    writeFile(path, lines + "line 101\n");
+    QTRY_VERIFY_WITH_TIMEOUT(view()->toPlainText().endsWith(QLatin1String("line 101\n\n")), 3000);
+    QVERIFY(failure->isHidden());
+    QScrollBar *bar = view()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+    QCOMPARE(catcher.warningCount(), 0);
+
+    QVERIFY(QFile::remove(path));
+    refresh();   // a refresh the user asks for still warns
+    QCOMPARE(catcher.warningCount(), 1);
 }
 
 QTEST_MAIN(TestReload)

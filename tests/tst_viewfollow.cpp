@@ -1,12 +1,18 @@
 // Following the end through the real window and its real timer: a selection
 // or a view scrolled away from the end is kept while new lines arrive, the
 // end is followed again when the reader lets go or presses track newest, and
-// reloads slower than their interval leave the event loop its turns.
+// reloads slower than their interval leave the event loop its turns; a new
+// window starts at its first line (newest mode: its end), and Ctrl+Home and
+// Ctrl+End move the view as Home and End do.
 
+#include "enginetestkit.h"
 #include "mainwindow.h"
 #include "windowharness.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QScrollBar>
@@ -51,6 +57,9 @@ private slots:
     void scrolledAwayViewStaysAndFollowsAgainAtTheEnd();
     void trackNewestFollowsAgain();
     void slowReloadsLeaveTheLoopTheirInterval();
+    void newWindowStartsWhereItShould_data();
+    void newWindowStartsWhereItShould();
+    void ctrlHomeAndCtrlEnd();
 
 private:
     std::unique_ptr<MainWindow> followingWindow(const QString &path, int lines);
@@ -225,6 +234,95 @@ void TestViewFollow::slowReloadsLeaveTheLoopTheirInterval()
         QVERIFY2(turnsBetween.at(i) >= 20, qPrintable(between));
         QVERIFY2(msBetween.at(i) >= 450, qPrintable(between));
     }
+}
+
+enum WindowAction { PickHeader, PickNewest, SetPercent, OpenAgain, PressUpdate };
+enum Place { Top, End, Kept };
+
+void TestViewFollow::newWindowStartsWhereItShould_data()
+{
+    QTest::addColumn<int>("mode");     // before the action
+    QTest::addColumn<int>("action");
+    QTest::addColumn<int>("place");    // where the view is after it
+    QTest::newRow("newest, then header") << Newest << int(PickHeader) << int(Top);
+    QTest::newRow("newest, then percent 50") << Newest << int(SetPercent) << int(Top);
+    QTest::newRow("header, then newest") << Header << int(PickNewest) << int(End);
+    QTest::newRow("header, file opened again") << Header << int(OpenAgain) << int(Top);
+    QTest::newRow("header, update keeps the place") << Header << int(PressUpdate) << int(Kept);
+}
+
+void TestViewFollow::newWindowStartsWhereItShould()
+{
+    QFETCH(int, mode);
+    QFETCH(int, action);
+    QFETCH(int, place);
+    const QString path = dir.filePath(QStringLiteral("new-window.log"));
+    QVERIFY(testkit::writeFile(path, numbered(1, 300)));
+    auto window = followingWindow(path, 150);
+    Controls c(window.get());
+    c.startMode->setCurrentIndex(mode);
+    QScrollBar *bar = c.view->verticalScrollBar();
+    QTRY_VERIFY(c.text().contains(QLatin1String(mode == Newest ? "000300 " : "000150 ")));
+    settle(c.view);
+
+    // The reader in the middle of the window, a line selected there.
+    bar->setSliderPosition(bar->maximum() / 2);
+    QTextCursor cursor = c.view->cursorForPosition(QPoint(0, 0));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.view->setTextCursor(cursor);
+    bar->setSliderPosition(bar->maximum() / 2);
+    const int middle = bar->value();
+    const QString selected = cursor.selectedText();
+    QVERIFY(middle > 0 && middle < bar->maximum() && !selected.isEmpty());
+
+    switch (WindowAction(action)) {
+    case PickHeader: c.startMode->setCurrentIndex(Header); break;
+    case PickNewest: c.startMode->setCurrentIndex(Newest); break;
+    case SetPercent: c.percent->setValue(50.0); break;
+    case OpenAgain: window->openFile(path); break;
+    case PressUpdate: c.update->click(); break;
+    }
+    settle(c.view);
+    switch (Place(place)) {
+    case Top:
+        QCOMPARE(bar->value(), 0);
+        QVERIFY(!c.view->textCursor().hasSelection());
+        break;
+    case End:
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        QVERIFY(!c.view->textCursor().hasSelection());
+        break;
+    case Kept:
+        QCOMPARE(bar->value(), middle);
+        QCOMPARE(c.view->textCursor().selectedText(), selected);
+        break;
+    }
+}
+
+void TestViewFollow::ctrlHomeAndCtrlEnd()
+{
+    const QString path = dir.filePath(QStringLiteral("keys.log"));
+    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
+    auto window = followingWindow(path, 150);
+    Controls c(window.get());
+    QScrollBar *bar = c.view->verticalScrollBar();
+    QTRY_VERIFY(c.text().contains(QLatin1String("000200 ")));
+    settle(c.view);
+    c.view->setFocus();
+
+    QTest::keyClick(c.view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(bar->value(), 0);
+    auto *follow = window->findChild<QLabel *>(QStringLiteral("statusFollow"));
+    QCOMPARE(follow->text(), QString::fromUtf8("一時停止（スクロール中）"));
+
+    // Ctrl+End: at the end, and following again as after End.
+    QTest::keyClick(c.view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(follow->text(), QString::fromUtf8("追跡中"));
+    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
+    QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
+    settle(c.view);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 QTEST_MAIN(TestViewFollow)

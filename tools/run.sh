@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs, builds and starts the viewer on FILE. Without FILE it starts on a
-# demo log in a temporary folder that a background writer keeps appending to,
-# so the viewer can be seen following a growing file.
+# Installs, builds the program alone (tools/test.sh builds the tests and
+# benchmarks) and starts the viewer on FILE. Without FILE it starts on a demo
+# log in a temporary folder that a background writer keeps appending to, so
+# the viewer can be seen following a growing file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/tools/build.sh"
+TAILPEEK_TARGETS=tailpeek "$root/tools/build.sh"
 build="${TAILPEEK_BUILD_DIR:-$root/build}"
 
 if [ $# -gt 0 ]; then

@@ -36,6 +36,9 @@ public:
 
     bool full() const { return limit >= 0 && count >= limit; }
     qint64 reads() const { return count; }
+    // Characters (UTF-16 units) appended but not read yet: once full(), what
+    // lies behind the last read.
+    int unread() const { return pending.size(); }
     QString window() const { return text; }
 
 private:

@@ -101,9 +101,45 @@ Gathered gather(FileBytes &file, const TextEncoding &encoding, qint64 offset, qi
     return gathered;
 }
 
+// How many of bytes decode to the first `chars` characters (UTF-16 units,
+// carriage returns dropped as the reads drop them), where bytes start a
+// character. The bytes are decoded a chunk at a time until the chunk that
+// reaches chars, then again up to that chunk and a unit at a time in it: the
+// codecs' state cannot be copied to step back.
+qint64 bytesForChars(const TextEncoding &encoding, const QByteArray &bytes, qint64 chars)
+{
+    if (chars <= 0)
+        return 0;
+    const auto decoded = [&](QTextCodec::ConverterState &state, int from, int size) {
+        const QString text = encoding.codec->toUnicode(bytes.constData() + from, size, &state);
+        return qint64(text.size() - text.count(QLatin1Char('\r')));
+    };
+    const int chunk = 4096;   // a multiple of every unit size
+    QTextCodec::ConverterState scan(QTextCodec::IgnoreHeader);
+    int from = 0;
+    qint64 before = 0;
+    for (; from < bytes.size(); from += chunk) {
+        const qint64 after = before + decoded(scan, from, qMin(chunk, bytes.size() - from));
+        if (after >= chars)
+            break;
+        before = after;
+    }
+    if (from >= bytes.size())
+        return bytes.size();
+    QTextCodec::ConverterState step(QTextCodec::IgnoreHeader);
+    decoded(step, 0, from);
+    const int unit = encoding.unitSize;
+    for (int at = from; at < bytes.size(); at += unit) {
+        before += decoded(step, at, qMin(unit, bytes.size() - at));
+        if (before >= chars)
+            return at + unit;
+    }
+    return bytes.size();
+}
+
 // Reads lines forward from startByte until the reads are complete; reads
-// past the end of the file are empty lines. Returns the byte where decoding
-// stopped.
+// past the end of the file are empty lines. Returns the byte where the last
+// read ended: the window's bytes, for lines over the limit too.
 qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startByte, LineReads &reads,
                    qint64 lineCount, int maxChars)
 {
@@ -120,10 +156,18 @@ qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startBy
         const bool atEnd = offset >= file.size();
         QString text = encoding.codec->toUnicode(gathered.bytes.constData(), gathered.bytes.size(), &state);
         dropReturns(text, gathered.bytes, encoding);
+        const qint64 decoded = text.size();
         if (gathered.longestLine <= maxChars && encoding.unitSize <= 2)
             reads.appendShortLines(std::move(text), gathered.lineFeeds, atEnd);
         else
             reads.append(std::move(text), atEnd);
+        // The reads ended inside these bytes: the rest was decoded, not shown.
+        // (What is unread lies in this round's text: had the reads ended
+        // before it, they would not have asked for it.)
+        if (reads.full() && reads.unread() > 0) {
+            const qint64 roundStart = offset - gathered.bytes.size();
+            return roundStart + bytesForChars(encoding, gathered.bytes, decoded - reads.unread());
+        }
     }
     reads.append(QString(), true);   // an unterminated rest, also when the file shrank
     while (!reads.full())

@@ -1,5 +1,6 @@
 // MainWindow: startMode, setStartMode, refresh, reloadFile, reload,
-// highlightMatches, followState, followsEnd, followEnd, watchScrolling.
+// highlightMatches, showNextWindowFromTop, showExtractState, followState,
+// followsEnd, followEnd, watchScrolling.
 //
 // The reload controller: when the window is read, what the view keeps of the
 // reader's place across a reload, and when it follows the file's end. The view
@@ -64,11 +65,16 @@ void MainWindow::reload(bool fromTimer)
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
     if (result.status == WindowResult::OpenFailed || result.status == WindowResult::ReadFailed) {
+        // Whatever is at the path when a read works again is read, also at
+        // the size seen before: a log deleted and recreated may come back at it.
+        lastFileSize = -1;
         statusLine->showFailure(filePath, result.errorString);
-        showReadWarning(result.errorString, fromTimer);
+        // The timer's failures stay in the status line: a log that is rotated
+        // goes missing for a moment, and following resumes once it is back.
+        if (!fromTimer)
+            showReadWarning(result.errorString);
         return;
     }
-    timerFailureWarned = false;
     if (result.status == WindowResult::Unchanged) {
         statusLine->showRead(filePath, codecName, result, false);
         return;
@@ -79,6 +85,7 @@ void MainWindow::reload(bool fromTimer)
     followInMatchList();
     const bool viewChanged = highlightMatches(request, result.text);
     statusLine->showRead(filePath, codecName, result, viewChanged);
+    showExtractState(request, result.text);
     showFollowState();
 }
 
@@ -95,21 +102,26 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     key.markFormat = highlightFormat(highlightBackground, highlightForeground);
     key.path = filePath;
 
-    // Decided before the text changes. Newest mode follows the end when the
-    // view shows it with nothing selected, and always when it is new: another
-    // file, or newest mode just chosen.
+    // Decided before the text changes. A new window (another file or start
+    // mode, or one asked for by showNextWindowFromTop) starts with nothing
+    // selected: from its first line, or following its end in newest mode.
+    // Newest mode also follows the end when the view shows it with nothing
+    // selected; otherwise the reader's place is kept.
     const bool newest = request.startMode == WindowRequest::NewestMode;
-    const bool fresh = !filledView.valid || filledView.key.startMode != request.startMode
-                       || filledView.key.path != filePath;
+    const bool fresh = nextWindowFromTop || !filledView.valid
+                       || filledView.key.startMode != request.startMode || filledView.key.path != filePath;
+    nextWindowFromTop = false;
     const bool follow = newest && (fresh || followsEnd());
     const ViewPlace place = viewPlace(ui->textEdit);
     const QString before = filledView.text;
     int dropped = 0;
     const FillChange change = refillView(ui->textEdit, filledView, key, text, &dropped);
+    if (fresh)
+        showFromStart(ui->textEdit, viewFormat);
     keepInsertionFormat(ui->textEdit, viewFormat);
     if (follow) {
         scrollToEnd(ui->textEdit);
-    } else if (change != FillChange::None) {
+    } else if (change != FillChange::None && !fresh) {
         // A rebuild in newest mode keeps the reader on the same lines when
         // the new text continues the old one.
         if (dropped < 0 && newest) {
@@ -123,6 +135,24 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
             scrollToEnd(ui->textEdit);
     }
     return change != FillChange::None;
+}
+
+void MainWindow::showNextWindowFromTop()
+{
+    nextWindowFromTop = true;
+}
+
+void MainWindow::showExtractState(const WindowRequest &request, const QString &text)
+{
+    // The text a filter that let nothing through leaves is empty, as an empty
+    // file's is: both say which it is, the placeholder drawn by the view
+    // itself, outside the document.
+    const bool filtered = request.extract && !request.highlightText.isEmpty();
+    // Counted only when filtered: a window of 999 long lines is megabytes.
+    statusLine->showFilter(filtered ? request.highlightText : QString(),
+                           filtered ? text.count(QLatin1Char('\n')) : 0);
+    ui->textEdit->setPlaceholderText(
+        filtered ? tr("「%1」を含む行はありません").arg(request.highlightText) : QString());
 }
 
 StatusLine::FollowState MainWindow::followState() const

@@ -92,12 +92,15 @@ public:
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
     bool interrupted() const { return shortRead || cancelled(); }
 
-    // The first line start at or after p (dataEnd() when none).
-    qint64 lineStartFrom(qint64 p)
+    // The first line start at or after p, given boundStart, the first at or
+    // after bound (> p): the line feeds from bound on are not looked at, so a
+    // probe inside a long line reads no further than the probe above it.
+    qint64 lineStartFrom(qint64 p, qint64 bound, qint64 boundStart)
     {
         if (p <= dataStart())
             return dataStart();
-        return qMin(end, lineFeedFrom(p - unitSize, end) + unitSize);
+        const qint64 lineFeed = lineFeedFrom(p - unitSize, bound - unitSize);
+        return lineFeed < bound - unitSize ? lineFeed + unitSize : boundStart;
     }
 
     // The first stamped line that starts at or after start and before stop.
@@ -115,7 +118,7 @@ public:
     StampedLine lastStamped(qint64 from)
     {
         std::vector<qint64> starts;
-        for (qint64 s = lineStartFrom(from); s < end && !interrupted(); s = lineFeedFrom(s, end) + unitSize)
+        for (qint64 s = lineStartFrom(from, end, end); s < end && !interrupted(); s = lineFeedFrom(s, end) + unitSize)
             starts.push_back(s);
         for (auto s = starts.rbegin(); s != starts.rend() && !interrupted(); ++s) {
             if (const std::optional<LogTime> time = stampAt(*s))
@@ -242,10 +245,10 @@ TimeSeekResult::Status findLine(LineProbe &lines, const TimeSeekRequest &request
     if (last.found() && compareLogTimes(last.time, target) < 0)
         return TimeSeekResult::AfterEnd;
 
-    // The answer lies in (lo, hi]: the test fails up to lo, holds at hi.
+    // The answer lies in [lo, hi]: the test fails below lo, holds at hi.
     // upper is hi's probe and upperStart the line start it scans from: a later
     // probe that reaches upperStart without a stamp has the same answer, so
-    // a long run of lines without stamps is read about once.
+    // a long line or a long run of lines without stamps is read about once.
     const qint64 unit = lines.unit();
     qint64 lo = first.found() ? first.start + unit : lines.dataStart();
     qint64 hi = last.found() ? last.start : lines.dataEnd();
@@ -254,7 +257,7 @@ TimeSeekResult::Status findLine(LineProbe &lines, const TimeSeekRequest &request
     while (lo < hi && !lines.interrupted()) {
         qint64 mid = lo + (hi - lo) / 2;
         mid -= mid % unit;
-        const qint64 start = lines.lineStartFrom(mid);
+        const qint64 start = lines.lineStartFrom(mid, hi, upperStart);
         StampedLine probe = lines.firstStamped(start, upperStart);
         if (!probe.found())
             probe = upper;

@@ -36,7 +36,7 @@ struct TimeSeekResult
     enum Status {
         Found,         // lineStart: where the line found starts
         AfterEnd,      // the file's last stamped line is before the target
-        NoTimestamps,  // no stamp in the file's first or last EdgeBytes (timeseek.cpp)
+        NoTimestamps,  // no stamp in the file's first 16 KiB nor in its last 16 KiB
         Failed,        // errorString says why: no such file, not a regular file, shrank, I/O error
         Cancelled,
     };

@@ -187,6 +187,16 @@ void keepInsertionFormat(QTextEdit *view, const QTextCharFormat &textFormat)
     view->horizontalScrollBar()->setValue(horizontal);
 }
 
+void showFromStart(QTextEdit *view, const QTextCharFormat &textFormat)
+{
+    QTextCursor edit = view->textCursor();
+    edit.setPosition(0);
+    edit.setCharFormat(textFormat);   // not the format of a mark at the start
+    view->setTextCursor(edit);
+    view->verticalScrollBar()->setValue(0);
+    view->horizontalScrollBar()->setValue(0);
+}
+
 void scrollToEnd(QTextEdit *view)
 {
     // What ensureCursorVisible() then SliderToMaximum leave: the cursor in

@@ -82,6 +82,10 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
 // keeping the scroll position.
 void keepInsertionFormat(QTextEdit *view, const QTextCharFormat &textFormat);
 
+// Puts the edit cursor, in the view's own format and selecting nothing, at
+// the start of the text, and the view at its top left: a new window.
+void showFromStart(QTextEdit *view, const QTextCharFormat &textFormat);
+
 // Brings the end of the view's text into sight (newest mode).
 void scrollToEnd(QTextEdit *view);
 
