@@ -1,5 +1,9 @@
 #include "backgroundjob.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 BackgroundJob::BackgroundJob(QObject *parent)
     : QObject(parent)
 {
@@ -39,4 +43,14 @@ void BackgroundJob::finish(quint64 run, const std::function<void()> &deliver)
     current.reset();
     progressTimer.stop();
     deliver();
+}
+
+void BackgroundJob::yieldToTheWindow()
+{
+    // Linux gives each thread a nice value of its own; a pool thread keeps it.
+    thread_local bool lowered = false;
+    if (!lowered) {
+        lowered = true;
+        setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+    }
 }

@@ -61,6 +61,7 @@ public:
                 Qt::QueuedConnection);
         };
         future = QtConcurrent::run([control, work, done, run, self] {
+            yieldToTheWindow();
             const Result result = work(*control);
             if (control->cancel.load())
                 return;
@@ -79,6 +80,9 @@ signals:
     void progressed(int percent);
 
 private:
+    // Gives the worker thread a lower priority than the GUI thread's, so that
+    // on a busy machine painting and input come first.
+    static void yieldToTheWindow();
     void began();
     void finish(quint64 run, const std::function<void()> &deliver);
 

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QShortcut>
 #include <QStyledItemDelegate>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTextLayout>
 
 // Draws a row as "37.12345%  the line", the matches in the highlight format.
@@ -74,7 +76,11 @@ MatchDock::MatchDock(MatchListModel *model, QWidget *parent)
     ui->setupUi(this);
     ui->matchList->setModel(model);
     ui->matchList->setItemDelegate(delegate);
-    connect(ui->matchList, &QListView::activated, this,
+    // A table with rows of one fixed height: its header keeps them as one
+    // span, so millions of rows cost nothing to lay out as they arrive.
+    ui->matchList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->matchList->verticalHeader()->setMinimumSectionSize(1);
+    connect(ui->matchList, &QTableView::activated, this,
             [this](const QModelIndex &index) { emit rowActivated(index.row()); });
     auto *copy = new QShortcut(QKeySequence::Copy, ui->matchList);
     copy->setContext(Qt::WidgetShortcut);
@@ -86,7 +92,7 @@ MatchDock::~MatchDock()
     delete ui;
 }
 
-QListView *MatchDock::list() const
+QTableView *MatchDock::list() const
 {
     return ui->matchList;
 }
@@ -104,6 +110,7 @@ void MatchDock::setMarking(const LineMatcher &matcher, const QColor &background,
     delegate->markBackground = background;
     delegate->markForeground = foreground;
     ui->matchList->setFont(font);
+    ui->matchList->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 2);
     ui->matchList->viewport()->update();
 }
 

@@ -9,7 +9,7 @@
 #include "linematcher.h"
 
 class MatchListModel;
-class QListView;
+class QTableView;
 
 namespace Ui {
 class MatchDock;
@@ -25,7 +25,7 @@ public:
     MatchDock(MatchListModel *model, QWidget *parent = nullptr);
     ~MatchDock() override;
 
-    QListView *list() const;
+    QTableView *list() const;
     bool isBusy() const { return busy; }
     void setBusy(bool running) { busy = running; }
     void showCount(const QString &text, bool problem = false);

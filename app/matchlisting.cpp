@@ -6,7 +6,7 @@
 #include "matchlistmodel.h"
 
 #include <QFile>
-#include <QListView>
+#include <QTableView>
 #include <QLocale>
 #include <QMainWindow>
 #include <QScrollBar>
@@ -174,7 +174,7 @@ void MatchListing::scan(qint64 fromByte)
     request.fromByte = fromByte;
     const MatchPattern exclusion = listedExclusion;
     const qint64 room = MaxRows - rows->rowCount();
-    QListView *view = matchDock->list();
+    QTableView *view = matchDock->list();
     matchDock->setBusy(true);
     job->start<FileSearch::Listing>(
         [request, exclusion, room, this, view](BackgroundJob::Control &control) {

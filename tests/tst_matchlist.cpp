@@ -13,7 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -80,7 +80,7 @@ private:
     QLineEdit *exclude = nullptr;
     QCheckBox *regex = nullptr;
     QDockWidget *dock = nullptr;
-    QListView *list = nullptr;
+    QAbstractItemView *list = nullptr;
 };
 
 void TestMatchList::initTestCase()
@@ -100,7 +100,7 @@ void TestMatchList::init()
     exclude = window->findChild<QLineEdit *>(QStringLiteral("matchExclude"));
     regex = window->findChild<QCheckBox *>(QStringLiteral("findRegex"));
     dock = window->findChild<QDockWidget *>(QStringLiteral("matchDock"));
-    list = window->findChild<QListView *>(QStringLiteral("matchList"));
+    list = window->findChild<QAbstractItemView *>(QStringLiteral("matchList"));
     QVERIFY(findText && exclude && regex && dock && list);
     QVERIFY(window->findChild<QPushButton *>(QStringLiteral("findAll")));
 }
