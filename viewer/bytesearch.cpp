@@ -1,0 +1,247 @@
+#include "bytesearch.h"
+
+#include "linematcher.h"
+#include "textencoding.h"
+
+#include <QChar>
+#include <QString>
+
+#include <cstring>
+#include <map>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The characters that ignoring case makes equal to another one, grouped by
+// their case folding (QString's case-insensitive comparison folds each unit).
+const std::map<ushort, std::vector<ushort>> &caseGroups()
+{
+    static const std::map<ushort, std::vector<ushort>> groups = [] {
+        std::map<ushort, std::vector<ushort>> byFold;
+        for (uint u = 0; u < 0x10000; ++u) {
+            const QChar c{ushort(u)};
+            if (c.isSurrogate())
+                continue;
+            const ushort folded = c.toCaseFolded().unicode();
+            if (folded != u)
+                byFold[folded].push_back(ushort(u));
+        }
+        for (auto &group : byFold)
+            group.second.push_back(group.first);
+        return byFold;
+    }();
+    return groups;
+}
+
+// The characters that compare equal to c when case is ignored, c included.
+std::vector<ushort> sameIgnoringCase(QChar c)
+{
+    const auto &groups = caseGroups();
+    const auto found = groups.find(c.toCaseFolded().unicode());
+    return found == groups.end() ? std::vector<ushort>{c.unicode()} : found->second;
+}
+
+bool isAsciiLetter(uint c)
+{
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+
+// A needle for literal ignoring case, when its bytes can say it: ASCII letters
+// fold by one bit, other characters must have no other case. Lines that hold
+// an unusual form of an ASCII letter (the Kelvin sign for k) become
+// candidates through needles of their own.
+bool caseFoldingNeedles(const QString &literal, const TextEncoding &encoding, SearchPlan &plan)
+{
+    const QByteArray bytes = encoding.encode(literal);
+    if (bytes.isEmpty())
+        return false;
+    std::vector<ushort> unusual;
+    for (const QChar c : literal) {
+        if (c.isSurrogate())
+            return false;
+        const std::vector<ushort> same = sameIgnoringCase(c);
+        const bool letter = isAsciiLetter(c.unicode());
+        if (!letter && same.size() > 1)
+            return false;
+        for (const ushort other : same) {
+            if (other >= 0x80)
+                unusual.push_back(other);
+        }
+    }
+    ByteNeedle needle;
+    needle.bytes = bytes;
+    needle.fold = QByteArray(bytes.size(), '\0');
+    for (int i = 0; i < bytes.size(); ++i) {
+        // A trail byte that looks like a letter folds too: more candidates, never fewer.
+        if (isAsciiLetter(uchar(bytes[i]))) {
+            needle.fold[i] = 0x20;
+            needle.bytes[i] = char(bytes[i] | 0x20);
+        }
+    }
+    plan.needles.push_back(needle);
+    for (const ushort u : unusual) {
+        const QByteArray form = encoding.encode(QString(QChar(u)));
+        if (!form.isEmpty())
+            plan.needles.push_back(ByteNeedle{form, QByteArray()});
+    }
+    return true;
+}
+
+inline bool equalAt(const uchar *at, const ByteNeedle &needle)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(needle.bytes.constData());
+    const int size = needle.bytes.size();
+    if (needle.fold.isEmpty())
+        return memcmp(at, bytes, size_t(size)) == 0;
+    const auto *fold = reinterpret_cast<const uchar *>(needle.fold.constData());
+    for (int i = 0; i < size; ++i) {
+        if ((at[i] | fold[i]) != bytes[i])
+            return false;
+    }
+    return true;
+}
+
+bool innerReturnAt(const char *data, qint64 i)
+{
+    return data[i] == '\r' && data[i + 1] != '\n' && data[i + 1] != '\r';
+}
+
+} // namespace
+
+SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding)
+{
+    SearchPlan plan;
+    const QString literal = matcher.requiredLiteral();
+    if (matcher.isEmpty() || !matcher.isValid() || literal.contains(QLatin1Char('\n'))
+        || literal.contains(QLatin1Char('\r'))) {
+        plan.mode = SearchPlan::NoLine;
+        return plan;
+    }
+    if (literal.isEmpty() || encoding.unitSize > 1)
+        return plan;
+    if (matcher.pattern().caseSensitive) {
+        const QByteArray bytes = encoding.encode(literal);
+        if (bytes.isEmpty())
+            return plan;
+        plan.needles.push_back(ByteNeedle{bytes, QByteArray()});
+    } else if (!caseFoldingNeedles(literal, encoding, plan)) {
+        plan.needles.clear();
+        return plan;
+    }
+    plan.mode = SearchPlan::Candidates;
+    plan.innerReturns = literal.size() > 1;
+    return plan;
+}
+
+// The first and the last byte of the needle compared at 16 positions at once,
+// each folded as the needle says; the rest only where both agree.
+qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &needle)
+{
+    const qint64 size = needle.bytes.size();
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    if (size == 0 || to - from < size)
+        return -1;
+    if (size == 1 && needle.fold.isEmpty()) {
+        const void *hit = memchr(data + from, needle.bytes[0], size_t(to - from));
+        return hit ? static_cast<const char *>(hit) - data : -1;
+    }
+    const qint64 last = to - size;   // the last start
+    qint64 i = from;
+    const uchar firstFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[0]);
+    const uchar lastFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[int(size - 1)]);
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(needle.bytes[0]);
+    const __m128i lastByte = _mm_set1_epi8(needle.bytes[int(size - 1)]);
+    const __m128i fold0 = _mm_set1_epi8(char(firstFold));
+    const __m128i fold1 = _mm_set1_epi8(char(lastFold));
+    for (; i + 15 <= last; i += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i)), fold0);
+        const __m128i b = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + size - 1)), fold1);
+        uint mask = uint(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+        while (mask != 0) {
+            const qint64 at = i + __builtin_ctz(mask);
+            if (equalAt(bytes + at, needle))
+                return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i <= last; ++i) {
+        if (uchar(bytes[i] | firstFold) == uchar(needle.bytes[0]) && equalAt(bytes + i, needle))
+            return i;
+    }
+    return -1;
+}
+
+qint64 findLastNeedle(const char *data, qint64 from, qint64 before, qint64 to, const ByteNeedle &needle)
+{
+    const qint64 size = needle.bytes.size();
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    qint64 i = qMin(before - 1, to - size);   // the last start
+    if (size == 0 || i < from)
+        return -1;
+    if (size == 1 && needle.fold.isEmpty()) {
+        const void *hit = memrchr(data + from, needle.bytes[0], size_t(i + 1 - from));
+        return hit ? static_cast<const char *>(hit) - data : -1;
+    }
+    const uchar firstFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[0]);
+    const uchar lastFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[int(size - 1)]);
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(needle.bytes[0]);
+    const __m128i lastByte = _mm_set1_epi8(needle.bytes[int(size - 1)]);
+    const __m128i fold0 = _mm_set1_epi8(char(firstFold));
+    const __m128i fold1 = _mm_set1_epi8(char(lastFold));
+    for (; i - 15 >= from; i -= 16) {
+        const qint64 base = i - 15;
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + base)), fold0);
+        const __m128i b = _mm_or_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + base + size - 1)), fold1);
+        uint mask = uint(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+        while (mask != 0) {
+            const int bit = 31 - __builtin_clz(mask);
+            if (equalAt(bytes + base + bit, needle))
+                return base + bit;
+            mask &= ~(1u << bit);
+        }
+    }
+#endif
+    for (; i >= from; --i) {
+        if (uchar(bytes[i] | firstFold) == uchar(needle.bytes[0]) && equalAt(bytes + i, needle))
+            return i;
+    }
+    return -1;
+}
+
+qint64 findInnerReturn(const char *data, qint64 from, qint64 to)
+{
+    // Files with carriage returns mostly hold them before line feeds only;
+    // those without any pass at memchr's speed.
+    for (qint64 i = from; i + 1 < to;) {
+        const void *hit = memchr(data + i, '\r', size_t(to - 1 - i));
+        if (!hit)
+            return -1;
+        i = static_cast<const char *>(hit) - data;
+        if (innerReturnAt(data, i))
+            return i;
+        ++i;
+    }
+    return -1;
+}
+
+qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to)
+{
+    for (qint64 i = qMin(before, to - 1) - 1; i >= from;) {
+        const void *hit = memrchr(data + from, '\r', size_t(i + 1 - from));
+        if (!hit)
+            return -1;
+        i = static_cast<const char *>(hit) - data;
+        if (innerReturnAt(data, i))
+            return i;
+        --i;
+    }
+    return -1;
+}
