@@ -107,13 +107,17 @@ QStringList makeLines(bool unicode, bool crLf, bool hugeLine, int count)
     return lines;
 }
 
-TextMatch referenceMatch(const MatchPattern &pattern, const QString &text, bool last)
+QRegularExpression expressionOf(const MatchPattern &pattern)
+{
+    return QRegularExpression(pattern.text, pattern.caseSensitive ? QRegularExpression::NoPatternOption
+                                                                  : QRegularExpression::CaseInsensitiveOption);
+}
+
+TextMatch referenceMatch(const MatchPattern &pattern, const QRegularExpression &expression, const QString &text,
+                         bool last)
 {
     TextMatch found;
     const Qt::CaseSensitivity cs = pattern.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    const QRegularExpression expression(pattern.text, pattern.caseSensitive
-                                                          ? QRegularExpression::NoPatternOption
-                                                          : QRegularExpression::CaseInsensitiveOption);
     for (int from = 0;;) {
         TextMatch m;
         if (pattern.regex) {
@@ -207,6 +211,7 @@ void TestFileSearch::differential()
     const QVector<QPair<int, int>> ranges = {{0, reads}, {middle, reads - reads / 5}};
     for (const MatchPattern &pattern : patterns) {
         request.pattern = pattern;
+        const QRegularExpression expression = expressionOf(pattern);
         for (const auto &range : ranges) {
             request.fromByte = range.first == 0 ? 0 : ref.reads[size_t(range.first)].start;
             request.skipReads = range.first == 0 ? 0 : 3;
@@ -217,7 +222,7 @@ void TestFileSearch::differential()
                 int expected = -1;
                 TextMatch match;
                 for (int i = first; i < range.second && (expected < 0 || backward); ++i) {
-                    const TextMatch m = referenceMatch(pattern, ref.reads[size_t(i)].text, backward);
+                    const TextMatch m = referenceMatch(pattern, expression, ref.reads[size_t(i)].text, backward);
                     if (m.found()) {
                         expected = i;
                         match = m;
@@ -252,7 +257,7 @@ void TestFileSearch::differential()
             std::vector<qint64> expected;
             for (int i = first; i < range.second; ++i) {
                 const QString &text = ref.reads[size_t(i)].text;
-                if (referenceMatch(pattern, text, false).found() && !text.contains(exclude.text, Qt::CaseInsensitive))
+                if (referenceMatch(pattern, expression, text, false).found() && !text.contains(exclude.text, Qt::CaseInsensitive))
                     expected.push_back(ref.reads[size_t(i)].start);
             }
             std::vector<qint64> listed;
