@@ -23,6 +23,10 @@ struct ByteNeedle
 {
     QByteArray bytes;   // lower case where fold is set
     QByteArray fold;    // 0x00 or 0x20 per byte, or empty for an exact search
+    // The two positions compared first, at many starts at once: the bytes
+    // least frequent in the text searched, so that few starts need more.
+    int probe = 0;
+    int secondProbe = 0;
 };
 
 // Where a line must be decoded to know whether the matcher matches it.
@@ -40,8 +44,9 @@ struct SearchPlan
     bool innerReturns = false;
 };
 
-// What the search for matcher's matches in text of that encoding looks at.
-SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding);
+// What the search for matcher's matches in text of that encoding looks at;
+// sample is some of that text, to choose each needle's probes by.
+SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding, const QByteArray &sample);
 
 // The first start of needle in [from, to - its size], or -1.
 qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &needle);

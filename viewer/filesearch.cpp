@@ -14,6 +14,7 @@ namespace {
 // Batches of matches go out at least this often while a listing runs, so
 // that its first rows show at once.
 constexpr qint64 BatchMs = 20;
+constexpr qint64 SampleBytes = 64 * 1024;
 
 struct Read
 {
@@ -52,6 +53,9 @@ struct Opened
         return before.size() == encoding.unitSize
                && encoding.isLineFeed(reinterpret_cast<const uchar *>(before.constData()));
     }
+
+    // Text from where the search starts, to choose the bytes it looks for first by.
+    QByteArray sample(qint64 start) { return bytes.read(start, SampleBytes); }
 
     OpenFile file;
     FileBytes bytes;
@@ -175,12 +179,12 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
         result.errorString = matcher.errorString();
         return result;
     }
-    const SearchPlan plan = planSearch(matcher, opened.encoding);
-    if (plan.mode == SearchPlan::NoLine)
-        return result;
     FileScan::Outcome outcome = FileScan::Finished;
     const qint64 start = skipReads(opened, request.path, opened.readStart(request.fromByte),
                                    request.skipReads, outcome, result.errorString);
+    const SearchPlan plan = planSearch(matcher, opened.encoding, opened.sample(start));
+    if (plan.mode == SearchPlan::NoLine)
+        return result;
     const qint64 end = request.endByte < 0 ? opened.bytes.size() : qMin(request.endByte, opened.bytes.size());
     if (outcome == FileScan::Finished || outcome == FileScan::Stopped) {
         FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
@@ -282,7 +286,7 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
         return listing;
     }
     const qint64 end = request.endByte < 0 ? opened.bytes.size() : qMin(request.endByte, opened.bytes.size());
-    const SearchPlan plan = planSearch(matcher, opened.encoding);
+    const SearchPlan plan = planSearch(matcher, opened.encoding, opened.sample(start));
     FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
     std::vector<qint64> pending;
     qint64 lastBatch = nowMs();
