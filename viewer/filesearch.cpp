@@ -44,6 +44,13 @@ struct Opened
         return qMin((byte + unit - 1) / unit * unit, bytes.size());
     }
 
+    // The end of a range: reads that start at or after endByte (-1: none) are out.
+    qint64 rangeEnd(qint64 endByte) const
+    {
+        const qint64 unit = encoding.unitSize;
+        return endByte < 0 ? bytes.size() : qMin((endByte + unit - 1) / unit * unit, bytes.size());
+    }
+
     // Whether a line starts at byte, so that the reads before it count anew.
     bool startsLine(qint64 byte)
     {
@@ -79,13 +86,13 @@ SearchResult::Status statusOf(FileScan::Outcome outcome, bool found)
 }
 
 // The start of the read skip reads after from, or the end of the file.
-qint64 skipReads(Opened &opened, const QString &path, qint64 from, qint64 skip, FileScan::Outcome &outcome,
-                 QString &error)
+qint64 skipReads(Opened &opened, const QString &path, qint64 from, qint64 skip, const std::atomic<bool> *cancel,
+                 FileScan::Outcome &outcome, QString &error)
 {
     if (skip <= 0)
         return from;
     const SearchPlan everyLine;
-    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, everyLine, nullptr, {});
+    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, everyLine, cancel, {});
     qint64 count = 0;
     qint64 next = opened.bytes.size();
     outcome = scan.forward(from, opened.bytes.size(),
@@ -120,9 +127,10 @@ qint64 matchByte(Opened &opened, qint64 readStart, int unitIndex)
 // to its start or countStart (where fromByte began the count of parts),
 // then the last reads of the lines above, each cut from its start.
 void anchorHit(Opened &opened, const QString &path, const SearchRequest &request, qint64 countStart,
-               qint64 lineOrigin, std::deque<Read> before, SearchHit &hit)
+               qint64 lineOrigin, std::deque<Read> before, const std::atomic<bool> *cancel, SearchHit &hit)
 {
-    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, SearchPlan(), nullptr, {});
+    // A cancel here leaves the anchor nearer the hit.
+    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, SearchPlan(), cancel, {});
     const qint64 first = opened.encoding.bomSize;
     for (qint64 origin = lineOrigin; int(before.size()) < request.leadReads && origin > first;) {
         const bool lineStart = opened.startsLine(origin);
@@ -181,11 +189,11 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
     }
     FileScan::Outcome outcome = FileScan::Finished;
     const qint64 start = skipReads(opened, request.path, opened.readStart(request.fromByte),
-                                   request.skipReads, outcome, result.errorString);
+                                   request.skipReads, cancel, outcome, result.errorString);
     const SearchPlan plan = planSearch(matcher, opened.encoding, opened.sample(start));
     if (plan.mode == SearchPlan::NoLine)
         return result;
-    const qint64 end = request.endByte < 0 ? opened.bytes.size() : qMin(request.endByte, opened.bytes.size());
+    const qint64 end = opened.rangeEnd(request.endByte);
     if (outcome == FileScan::Finished || outcome == FileScan::Stopped) {
         FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
         // The reads of the current line so far, the last leadReads of them,
@@ -248,7 +256,7 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
         if (result.status == SearchResult::Found) {
             result.hit.matchByte = matchByte(opened, result.hit.readStart, result.hit.match.start);
             anchorHit(opened, request.path, request, opened.readStart(request.fromByte), hitOrigin, before,
-                      result.hit);
+                      cancel, result.hit);
         }
         return result;
     }
@@ -279,15 +287,14 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
     }
     FileScan::Outcome outcome = FileScan::Finished;
     const qint64 start = skipReads(opened, request.path, opened.readStart(request.fromByte),
-                                   request.skipReads, outcome, listing.errorString);
+                                   request.skipReads, cancel, outcome, listing.errorString);
     listing.resumeByte = start;
     if (outcome == FileScan::Failed || outcome == FileScan::Cancelled) {
         listing.status = statusOf(outcome, false);
         return listing;
     }
-    const qint64 end = request.endByte < 0 ? opened.bytes.size() : qMin(request.endByte, opened.bytes.size());
+    const qint64 end = opened.rangeEnd(request.endByte);
     const SearchPlan plan = planSearch(matcher, opened.encoding, opened.sample(start));
-    FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
     std::vector<qint64> pending;
     qint64 lastBatch = nowMs();
     const auto flush = [&] {
@@ -296,6 +303,12 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
         pending.clear();
         lastBatch = nowMs();
     };
+    // Matches far apart still show soon: a batch goes out with each report of progress.
+    FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, [&](int percent) {
+        flush();
+        if (progress)
+            progress(percent);
+    });
     const bool excluding = !excluded.isEmpty();
     outcome = scan.forward(start, end,
                            {[&](qint64 readStart, const QString &text) {
@@ -303,7 +316,7 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
                                     return true;
                                 pending.push_back(readStart);
                                 ++listing.count;
-                                listing.limited = limit >= 0 && listing.count >= limit;
+                                listing.limited = limit > 0 && listing.count >= limit;
                                 return !listing.limited;
                             },
                             [&] {
