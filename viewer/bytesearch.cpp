@@ -133,9 +133,12 @@ void chooseProbes(ByteNeedle &needle, const QByteArray &sample)
     needle.secondProbe = qMax(best, second);
 }
 
-bool innerReturnAt(const char *data, qint64 i)
+// A carriage return unit at i with a unit behind it in [.., to) that is no line end.
+bool innerReturnAt(const uchar *bytes, qint64 i, qint64 to, const TextEncoding &encoding)
 {
-    return data[i] == '\r' && data[i + 1] != '\n' && data[i + 1] != '\r';
+    const int unit = encoding.unitSize;
+    return i + 2 * unit <= to && encoding.isCarriageReturn(bytes + i) && !encoding.isLineFeed(bytes + i + unit)
+           && !encoding.isCarriageReturn(bytes + i + unit);
 }
 
 } // namespace
@@ -149,7 +152,7 @@ SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding, 
         plan.mode = SearchPlan::NoLine;
         return plan;
     }
-    if (literal.isEmpty() || encoding.unitSize > 1)
+    if (literal.isEmpty())
         return plan;
     if (matcher.pattern().caseSensitive) {
         const QByteArray bytes = encoding.encode(literal);
@@ -262,32 +265,39 @@ qint64 findLastNeedle(const char *data, qint64 from, qint64 before, qint64 to, c
     return -1;
 }
 
-qint64 findInnerReturn(const char *data, qint64 from, qint64 to)
+// Files with carriage returns mostly hold them before line feeds only;
+// those without any pass at memchr's speed. A 0x0D byte that is not the low
+// byte of a unit is no carriage return.
+qint64 findInnerReturn(const char *data, qint64 from, qint64 to, const TextEncoding &encoding)
 {
-    // Files with carriage returns mostly hold them before line feeds only;
-    // those without any pass at memchr's speed.
-    for (qint64 i = from; i + 1 < to;) {
-        const void *hit = memchr(data + i, '\r', size_t(to - 1 - i));
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    const int unit = encoding.unitSize;
+    for (qint64 i = from; i < to;) {
+        const void *hit = memchr(data + i, '\r', size_t(to - i));
         if (!hit)
             return -1;
-        i = static_cast<const char *>(hit) - data;
-        if (innerReturnAt(data, i))
-            return i;
-        ++i;
+        const qint64 at = static_cast<const char *>(hit) - data;
+        const qint64 unitStart = at - at % unit;
+        if (innerReturnAt(bytes, unitStart, to, encoding))
+            return unitStart;
+        i = at + 1;
     }
     return -1;
 }
 
-qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to)
+qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to, const TextEncoding &encoding)
 {
-    for (qint64 i = qMin(before, to - 1) - 1; i >= from;) {
-        const void *hit = memrchr(data + from, '\r', size_t(i + 1 - from));
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    const int unit = encoding.unitSize;
+    for (qint64 end = qMin(before + unit - 1, to); end > from;) {
+        const void *hit = memrchr(data + from, '\r', size_t(end - from));
         if (!hit)
             return -1;
-        i = static_cast<const char *>(hit) - data;
-        if (innerReturnAt(data, i))
-            return i;
-        --i;
+        const qint64 at = static_cast<const char *>(hit) - data;
+        const qint64 unitStart = at - at % unit;
+        if (unitStart < before && innerReturnAt(bytes, unitStart, to, encoding))
+            return unitStart;
+        end = at;
     }
     return -1;
 }

@@ -34,7 +34,7 @@ struct SearchPlan
 {
     enum Mode {
         NoLine,       // no read can match: the pattern is empty or invalid, or holds a line feed or carriage return
-        Candidates,   // only lines that hold a needle or a carriage return before other text
+        Candidates,   // only lines that hold a needle (at a unit's start) or a carriage return before other text
         EveryLine,    // every line
     };
     Mode mode = EveryLine;
@@ -54,9 +54,9 @@ qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &ne
 qint64 findLastNeedle(const char *data, qint64 from, qint64 before, qint64 to, const ByteNeedle &needle);
 
 // The first (last) carriage return in [from, to) (before `before`) followed
-// by a byte in [from, to) that is neither a line feed nor a carriage return;
-// -1 when none. Single-byte units only.
-qint64 findInnerReturn(const char *data, qint64 from, qint64 to);
-qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to);
+// by a unit in [from, to) that is neither a line feed nor a carriage return;
+// -1 when none. Positions are units of the encoding counted from data.
+qint64 findInnerReturn(const char *data, qint64 from, qint64 to, const TextEncoding &encoding);
+qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to, const TextEncoding &encoding);
 
 #endif // BYTESEARCH_H

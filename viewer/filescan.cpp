@@ -115,17 +115,40 @@ void FileScan::resetCandidates()
     cached.assign(plan.needles.size() + (plan.innerReturns ? 1 : 0), -2);
 }
 
-// The nearest needle hit or inner carriage return at or after at; each
-// finder's hit is kept until the scan passes it.
+// The first hit of finder i (a needle, or the inner carriage returns) at or
+// after at, on a unit's start: a needle of UTF-16 or UTF-32 text found across
+// two units is none.
+qint64 FileScan::firstHit(size_t i, qint64 at, qint64 to) const
+{
+    const char *data = buffer.constData();
+    if (i >= plan.needles.size())
+        return findInnerReturn(data, at, to, encoding);
+    qint64 hit = findNeedle(data, at, to, plan.needles[i]);
+    while (hit >= 0 && hit % unit != 0)
+        hit = findNeedle(data, hit + 1, to, plan.needles[i]);
+    return hit;
+}
+
+qint64 FileScan::lastHit(size_t i, qint64 from, qint64 before, qint64 to) const
+{
+    const char *data = buffer.constData();
+    if (i >= plan.needles.size())
+        return findLastInnerReturn(data, from, before, to, encoding);
+    qint64 hit = findLastNeedle(data, from, before, to, plan.needles[i]);
+    while (hit >= 0 && hit % unit != 0)
+        hit = findLastNeedle(data, from, hit, to, plan.needles[i]);
+    return hit;
+}
+
+// The nearest hit of any finder at or after at; each finder's hit is kept
+// until the scan passes it.
 qint64 FileScan::nextCandidate(qint64 at, qint64 to)
 {
     qint64 best = -1;
-    const char *data = buffer.constData();
     for (size_t i = 0; i < cached.size(); ++i) {
         qint64 &hit = cached[i];
         if (hit == -2 || (hit >= 0 && hit < at))
-            hit = i < plan.needles.size() ? findNeedle(data, at, to, plan.needles[i])
-                                          : findInnerReturn(data, at, to);
+            hit = firstHit(i, at, to);
         if (hit >= 0 && (best < 0 || hit < best))
             best = hit;
     }
@@ -135,12 +158,10 @@ qint64 FileScan::nextCandidate(qint64 at, qint64 to)
 qint64 FileScan::lastCandidate(qint64 from, qint64 before, qint64 to)
 {
     qint64 best = -1;
-    const char *data = buffer.constData();
     for (size_t i = 0; i < cached.size(); ++i) {
         qint64 &hit = cached[i];
         if (hit == -2 || hit >= before)
-            hit = i < plan.needles.size() ? findLastNeedle(data, from, before, to, plan.needles[i])
-                                          : findLastInnerReturn(data, from, before, to);
+            hit = lastHit(i, from, before, to);
         if (hit > best)
             best = hit;
     }

@@ -69,6 +69,8 @@ private:
     bool evaluateBackward(qint64 base, qint64 from, qint64 to, const Handlers &handlers);
     void beginRange(qint64 end, bool forwardScan, const Handlers &handlers);
     Outcome ended() const { return rangeDone ? Finished : halted; }
+    qint64 firstHit(size_t finder, qint64 at, qint64 to) const;
+    qint64 lastHit(size_t finder, qint64 from, qint64 before, qint64 to) const;
     qint64 nextCandidate(qint64 at, qint64 to);
     qint64 lastCandidate(qint64 from, qint64 before, qint64 to);
     qint64 lineFeedAfter(qint64 from, qint64 to) const;
