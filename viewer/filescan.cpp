@@ -256,7 +256,8 @@ bool FileScan::evaluateBackward(qint64 base, qint64 from, qint64 to, const Handl
 {
     resetCandidates();
     for (qint64 before = to; before > from;) {
-        const qint64 candidate = plan.mode == SearchPlan::EveryLine ? before - unit
+        // The unit holding the byte before `before` (the file may end in a partial unit).
+        const qint64 candidate = plan.mode == SearchPlan::EveryLine ? (before - 1) / unit * unit
                                                                     : lastCandidate(from, before, to);
         if (candidate < 0)
             return true;
@@ -331,13 +332,14 @@ FileScan::Outcome FileScan::backward(qint64 start, qint64 end, const Handlers &h
     beginRange(end, false, handlers);
     if (end <= start || plan.mode == SearchPlan::NoLine)
         return Finished;
-    const qint64 top = lineEnd(end - unit);
+    const qint64 top = lineEnd((end - 1) / unit * unit);
     if (top < 0)
         return ended();
     for (qint64 hi = top; hi > start;) {
         if (!checkpoint(top - hi, top - start))
             return ended();
-        const qint64 lo = qMax(start, hi - BlockBytes);
+        // Blocks start on a unit, whatever the file's size.
+        const qint64 lo = qMax(start, (hi - BlockBytes) / unit * unit);
         if (!read(lo, hi - lo))
             return ended();
         qint64 regionStart = 0;

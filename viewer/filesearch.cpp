@@ -196,8 +196,8 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
     const qint64 end = opened.rangeEnd(request.endByte);
     if (outcome == FileScan::Finished || outcome == FileScan::Stopped) {
         FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
-        // The reads of the current line so far, the last leadReads of them,
-        // and where its first read started.
+        // The reads of the current line so far, the last leadReads + 1 of
+        // them, and where its first read started.
         std::deque<Read> line;
         std::deque<Read> before;
         qint64 lineOrigin = -1;
@@ -209,42 +209,30 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
             if (request.leadReads <= 0)
                 return;
             line.push_back({readStart, text});
-            if (int(line.size()) > request.leadReads)
+            if (int(line.size()) > request.leadReads + 1)
                 line.pop_front();
         };
+        // The hit is the last read kept; the reads before it in its line are the anchor's first.
         const auto record = [&](qint64 readStart, const QString &text, TextMatch match) {
             found = true;
             hitOrigin = lineOrigin;
             before = line;
+            if (!before.empty())
+                before.pop_back();
+            while (int(before.size()) > request.leadReads)
+                before.pop_front();
             result.hit.readStart = readStart;
             result.hit.readText = text;
             result.hit.match = match;
         };
         FileScan::Handlers handlers;
-        if (!request.backward) {
-            handlers.read = [&](qint64 readStart, const QString &text) {
-                keep(readStart, text);
-                const TextMatch match = matcher.matchIn(text);
-                if (match.found()) {
-                    if (!line.empty())
-                        line.pop_back();
-                    record(readStart, text, match);
-                }
-                return !match.found();
-            };
-        } else {
-            handlers.read = [&](qint64 readStart, const QString &text) {
-                keep(readStart, text);
-                const TextMatch match = matcher.lastMatchIn(text);
-                if (match.found()) {
-                    if (!line.empty())
-                        line.pop_back();
-                    record(readStart, text, match);
-                    keep(readStart, text);
-                }
-                return true;
-            };
-        }
+        handlers.read = [&](qint64 readStart, const QString &text) {
+            keep(readStart, text);
+            const TextMatch match = request.backward ? matcher.lastMatchIn(text) : matcher.matchIn(text);
+            if (match.found())
+                record(readStart, text, match);
+            return request.backward || !match.found();
+        };
         handlers.lineEnd = [&] {
             line.clear();
             lineOrigin = -1;
