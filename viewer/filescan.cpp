@@ -17,6 +17,8 @@ namespace {
 constexpr qint64 BlockBytes = 256 * 1024;
 // Progress is told at most this often.
 constexpr qint64 ProgressMs = 5;
+// The file's name is looked up every 4 MiB, a few system calls each time.
+constexpr int LookEveryBlocks = 16;
 
 qint64 nowMs()
 {
@@ -47,26 +49,36 @@ bool FileScan::read(qint64 offset, qint64 size)
     return false;
 }
 
-// Between blocks: a cancel, a file that is gone, replaced or shorter ends
-// the scan; progress is told now and then.
+// Whether the file is still the one opened, at its size: a file that is
+// gone, replaced or shorter ends the scan.
+bool FileScan::fileIntact()
+{
+    struct stat opened;
+    struct stat named;
+    if (::fstat(file.descriptor(), &opened) == 0 && opened.st_size < file.size())
+        error = QStringLiteral("The file shrank during the search");
+    else if (::stat(QFile::encodeName(path).constData(), &named) != 0)
+        error = QStringLiteral("The file was deleted during the search");
+    else if (named.st_ino != opened.st_ino || named.st_dev != opened.st_dev)
+        error = QStringLiteral("The file was replaced during the search");
+    if (error.isEmpty())
+        return true;
+    halted = Failed;
+    return false;
+}
+
+// Between blocks: a cancel ends the scan; the file is looked at every few
+// blocks (and once more at the end of the scan); progress is told now and then.
 bool FileScan::checkpoint(qint64 done, qint64 total)
 {
     if (cancel && cancel->load(std::memory_order_relaxed)) {
         halted = Cancelled;
         return false;
     }
-    struct stat opened;
-    struct stat named;
-    if (::fstat(file.descriptor(), &opened) == 0 && opened.st_size < file.size()) {
-        error = QStringLiteral("The file shrank during the search");
-    } else if (::stat(QFile::encodeName(path).constData(), &named) != 0) {
-        error = QStringLiteral("The file was deleted during the search");
-    } else if (named.st_ino != opened.st_ino || named.st_dev != opened.st_dev) {
-        error = QStringLiteral("The file was replaced during the search");
-    }
-    if (!error.isEmpty()) {
-        halted = Failed;
-        return false;
+    if (++blocksSinceLook >= LookEveryBlocks) {
+        blocksSinceLook = 0;
+        if (!fileIntact())
+            return false;
     }
     if (total < 0)
         return true;
@@ -323,7 +335,7 @@ FileScan::Outcome FileScan::forward(qint64 start, qint64 end, const Handlers &ha
         complete = pos + (lastLineFeed >= 0 ? lastLineFeed + unit : 0);
         pos += regionEnd;
     }
-    return Finished;
+    return fileIntact() ? Finished : Failed;
 }
 
 FileScan::Outcome FileScan::backward(qint64 start, qint64 end, const Handlers &handlers)
@@ -359,5 +371,5 @@ FileScan::Outcome FileScan::backward(qint64 start, qint64 end, const Handlers &h
             return ended();
         hi = lo + regionStart;
     }
-    return Finished;
+    return fileIntact() ? Finished : Failed;
 }
