@@ -271,6 +271,13 @@ void TestFileSearch::differential()
                 request, exclude, -1, [&](const std::vector<qint64> &batch) { listed.insert(listed.end(), batch.begin(), batch.end()); });
             QVERIFY2(listed == expected, qPrintable(pattern.text));
             QCOMPARE(listing.count, qint64(expected.size()));
+            // A limit stops the listing after that many.
+            listed.clear();
+            const FileSearch::Listing limited = FileSearch::listAll(
+                request, exclude, 3, [&](const std::vector<qint64> &batch) { listed.insert(listed.end(), batch.begin(), batch.end()); });
+            expected.resize(qMin<size_t>(expected.size(), 3));
+            QVERIFY2(listed == expected, qPrintable(pattern.text));
+            QCOMPARE(limited.limited, listing.count >= 3);
         }
     }
 }
