@@ -1,7 +1,11 @@
 #include "filebytes.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -13,7 +17,48 @@ namespace {
 // handful of system calls and a scan reads little past what it needs.
 constexpr qint64 LargestRead = 1024 * 1024;
 
+QString notRegularFile(mode_t mode)
+{
+    const char *kind = S_ISDIR(mode)    ? "a directory"
+                       : S_ISFIFO(mode) ? "a FIFO"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device"
+                       : S_ISBLK(mode)  ? "a block device"
+                                        : "not a plain file";
+    return QStringLiteral("Not a regular file (%1)").arg(QLatin1String(kind));
+}
+
 } // namespace
+
+OpenFile::OpenFile(const QString &path)
+{
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
+    fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info;
+    if (fd < 0) {
+        const int openError = errno;
+        // A socket cannot be opened at all: say what it is rather than "No such device".
+        const bool exists = ::stat(QFile::encodeName(path).constData(), &info) == 0;
+        error = exists && !S_ISREG(info.st_mode) ? notRegularFile(info.st_mode) : qt_error_string(openError);
+        return;
+    }
+    if (::fstat(fd, &info) != 0)
+        error = qt_error_string(errno);
+    else if (!S_ISREG(info.st_mode))
+        error = notRegularFile(info.st_mode);
+    if (!error.isEmpty()) {
+        ::close(fd);
+        fd = -1;
+        return;
+    }
+    fileSize = info.st_size;
+}
+
+OpenFile::~OpenFile()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 
 FileBytes::FileBytes(int fd, qint64 size)
     : fd(fd), fileSize(size)

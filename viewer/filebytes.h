@@ -8,12 +8,35 @@
 // opened, and random access to its code units for the backward scans.
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <cstring>
 
 // Reads are aligned to pages of this many bytes, and no read is smaller.
 constexpr qint64 PageSize = 4 * 1024;
+
+// A file opened read-only without ever blocking (a FIFO, socket, device or
+// directory is refused with an error text that says so); closed again when
+// this goes.
+class OpenFile
+{
+public:
+    explicit OpenFile(const QString &path);
+    ~OpenFile();
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+
+    bool isOpen() const { return fd >= 0; }
+    int descriptor() const { return fd; }
+    qint64 size() const { return fileSize; }   // when opened
+    QString errorString() const { return error; }
+
+private:
+    int fd = -1;
+    qint64 fileSize = 0;
+    QString error;
+};
 
 class FileBytes
 {
@@ -22,6 +45,7 @@ public:
     FileBytes(int fd, qint64 size);
 
     qint64 size() const { return fileSize; }
+    int descriptor() const { return fd; }
     qint64 bytesRead() const { return readTotal; }
 
     // Reads up to length bytes at offset into buffer, clipped to size(), and

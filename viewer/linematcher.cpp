@@ -70,7 +70,14 @@ QString longestRequiredRun(const QString &pattern)
             }
             literal = next;
             width = 2;
-        } else if (QStringLiteral(".^$+*?{}").contains(c)) {
+        } else if (c == QLatin1Char('{')) {
+            // A counted quantifier: its digits are no text of the line.
+            const int close = pattern.indexOf(QLatin1Char('}'), i);
+            if (close > i)
+                i = close;
+            endRun();
+            continue;
+        } else if (QStringLiteral(".^$+*?}").contains(c)) {
             endRun();
             continue;
         } else {
@@ -138,7 +145,9 @@ TextMatch LineMatcher::matchIn(QStringView line, int from) const
         }
         return match;
     }
-    QRegularExpressionMatchIterator it = expression.globalMatch(line.toString(), qMax(from, 0));
+    // The line's own characters, not a copy of them.
+    const QString subject = QString::fromRawData(line.data(), int(line.size()));
+    QRegularExpressionMatchIterator it = expression.globalMatch(subject, qMax(from, 0));
     while (it.hasNext()) {
         const QRegularExpressionMatch found = it.next();
         if (found.capturedLength() > 0) {

@@ -8,13 +8,9 @@
 #include <QFile>
 #include <QTextCodec>
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <utility>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,23 +23,6 @@ constexpr qint64 LargestChunk = 1024 * 1024;
 // Forward reads decode at most this much at a time, so that a window of
 // long lines never holds much more than itself.
 constexpr qint64 RoundCap = 4 * 1024 * 1024;
-
-struct FileCloser
-{
-    int fd;
-    ~FileCloser() { ::close(fd); }
-};
-
-QString notRegularFile(mode_t mode)
-{
-    const char *kind = S_ISDIR(mode)    ? "a directory"
-                       : S_ISFIFO(mode) ? "a FIFO"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISCHR(mode)  ? "a character device"
-                       : S_ISBLK(mode)  ? "a block device"
-                                        : "not a plain file";
-    return QStringLiteral("Not a regular file (%1)").arg(QLatin1String(kind));
-}
 
 // Drops every carriage return of decoded text, as the text-mode read does.
 // A 0x0D byte inside a wider character decodes to something else; with
@@ -256,11 +235,15 @@ Window readNewest(Reading &r)
 
 // Header and percent modes: N reads from the start of the file or of the
 // line that holds the target byte.
-Window readFromStart(Reading &r, WindowRequest::StartMode mode, double percent)
+Window readFromStart(Reading &r, WindowRequest::StartMode mode, double percent, qint64 anchorByte)
 {
     Window window;
     qint64 start = 0;
-    if (mode == WindowRequest::PercentMode) {
+    if (mode == WindowRequest::PercentMode && anchorByte >= 0) {
+        // A start found before (by a search): exactly there, no scan.
+        const qint64 unit = qMin(anchorByte, r.file.size()) / r.encoding.unitSize;
+        start = r.align(unit);
+    } else if (mode == WindowRequest::PercentMode) {
         // The target byte: P x S formed in double precision, divided by 100, rounded down.
         const qint64 target = qint64(std::floor(percent * double(r.file.size()) / 100.0));
         r.units.reserve((r.maxChars + 2) * qint64(r.encoding.unitSize), PageSize);
@@ -294,7 +277,7 @@ Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &e
                     request.extract ? request.highlightText : QString()};
     if (mode == WindowRequest::NewestMode)
         return readNewest(reading);
-    return readFromStart(reading, mode, request.percent);
+    return readFromStart(reading, mode, request.percent, request.anchorByte);
 }
 
 } // namespace
@@ -303,34 +286,17 @@ WindowResult LineWindowReader::read(const QString &path, const WindowRequest &re
                                     qint64 skipIfSize)
 {
     WindowResult result;
-    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        const int openError = errno;
-        // A socket cannot be opened at all: say what it is rather than "No such device".
-        struct stat info;
-        const bool exists = ::stat(QFile::encodeName(path).constData(), &info) == 0;
-        result.errorString = exists && !S_ISREG(info.st_mode) ? notRegularFile(info.st_mode)
-                                                               : qt_error_string(openError);
+    const OpenFile opened(path);
+    if (!opened.isOpen()) {
+        result.errorString = opened.errorString();
         return result;
     }
-    const FileCloser closer{fd};
-    struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        result.errorString = qt_error_string(errno);
-        return result;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        result.errorString = notRegularFile(info.st_mode);
-        return result;
-    }
-    result.fileSize = info.st_size;
+    result.fileSize = opened.size();
     if (skipIfSize >= 0 && skipIfSize == result.fileSize) {
         result.status = WindowResult::Unchanged;
         return result;
     }
-    FileBytes file(fd, result.fileSize);
+    FileBytes file(opened.descriptor(), result.fileSize);
     TextEncoding encoding;
     Window window = readWindow(file, request, encoding);
     if (file.error() != 0) {

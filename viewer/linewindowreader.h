@@ -40,6 +40,10 @@ struct WindowRequest
     QString codecName;            // one of CodecName
     bool extract = false;         // extract mode switched on by the user
     QString highlightText;        // the filter text; an empty text turns the filter off
+    // Percent mode: when >= 0, the window's reading starts at this byte
+    // (clamped to the file and past the byte-order mark, moved on to a
+    // character's start) instead of at the line the percentage falls in.
+    qint64 anchorByte = -1;
 };
 
 // The start mode that the start-mode box's index selects; an index outside

@@ -202,3 +202,111 @@ QString TextEncoding::decode(const char *bytes, int size) const
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     return codec->toUnicode(bytes, size, &state);
 }
+
+QByteArray TextEncoding::encode(const QString &text) const
+{
+    if (!codec)
+        return QByteArray();
+    QTextCodec::ConverterState encodeState(QTextCodec::IgnoreHeader);
+    const QByteArray bytes = codec->fromUnicode(text.constData(), text.size(), &encodeState);
+    if (encodeState.invalidChars > 0 || encodeState.remainingChars > 0)
+        return QByteArray();
+    TextDecoder decoder(*this);
+    return decoder.decode(bytes.constData(), bytes.size()) == text ? bytes : QByteArray();
+}
+
+bool TextEncoding::unitIs(const uchar *bytes, uint value) const
+{
+    switch (unitSize) {
+    case 1:
+        return bytes[0] == value;
+    case 2:
+        return bigEndian ? bytes[0] == 0 && bytes[1] == value : bytes[1] == 0 && bytes[0] == value;
+    default:
+        return bigEndian ? bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == value
+                         : bytes[3] == 0 && bytes[2] == 0 && bytes[1] == 0 && bytes[0] == value;
+    }
+}
+
+int TextEncoding::characterLength(const uchar *bytes, qint64 available) const
+{
+    if (available <= 0)
+        return 1;
+    const uchar b = bytes[0];
+    switch (family) {
+    case Utf8: {
+        const int expected = b >= 0xF0 && b <= 0xF7 ? 4 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xC0 && b <= 0xDF ? 2 : 1;
+        int length = 1;
+        while (length < expected) {
+            if (length >= available)
+                return expected;   // the rest is still to come
+            if ((bytes[length] & 0xC0) != 0x80)
+                break;
+            ++length;
+        }
+        return length;
+    }
+    case ShiftJis:
+        return isSjisLead(b) ? 2 : 1;
+    case EucJp:
+        return eucJpLength(b);
+    case Utf16: {
+        // A high surrogate and the low one after it are one character.
+        if (available < 2)
+            return 2;
+        const uchar high = bigEndian ? bytes[0] : bytes[1];
+        if (high < 0xD8 || high > 0xDB)
+            return 2;
+        if (available < 4)
+            return 4;
+        const uchar next = bigEndian ? bytes[2] : bytes[3];
+        return next >= 0xDC && next <= 0xDF ? 4 : 2;
+    }
+    case Utf32:
+        return 4;
+    case OtherFamily:
+        break;
+    }
+    return 1;
+}
+
+int TextEncoding::decodedUnits(const uchar *bytes, int length) const
+{
+    if (isCarriageReturn(bytes))
+        return 0;
+    switch (family) {
+    case Utf8:
+        return length == 4 ? 2 : 1;
+    case Utf16:
+        return length == 4 ? 2 : 1;
+    case Utf32: {
+        const uint value = bigEndian ? uint(bytes[0]) << 24 | uint(bytes[1]) << 16 | uint(bytes[2]) << 8 | bytes[3]
+                                     : uint(bytes[3]) << 24 | uint(bytes[2]) << 16 | uint(bytes[1]) << 8 | bytes[0];
+        return value > 0xFFFF && value <= 0x10FFFF ? 2 : 1;
+    }
+    default:
+        return 1;
+    }
+}
+
+struct TextDecoder::State
+{
+    QTextCodec::ConverterState converter{QTextCodec::IgnoreHeader};
+};
+
+TextDecoder::TextDecoder(const TextEncoding &encoding)
+    : codec(encoding.codec ? encoding.codec : QTextCodec::codecForLocale()), state(new State)
+{
+}
+
+TextDecoder::~TextDecoder() = default;
+
+QString TextDecoder::decode(const char *bytes, qint64 size)
+{
+    return codec->toUnicode(bytes, int(size), &state->converter);
+}
+
+void TextDecoder::restart()
+{
+    state.reset(new State);
+}

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 class FileBytes;
 class QTextCodec;
 
@@ -36,6 +38,45 @@ struct TextEncoding
     // forward reads decode them (a mark at their start is text); a character
     // cut at their end decodes to a replacement character.
     QString decode(const char *bytes, int size) const;
+
+    // text in this encoding, without a byte-order mark; empty when the codec
+    // cannot give it exactly (decoding the bytes back gives another text).
+    QByteArray encode(const QString &text) const;
+
+    // How many bytes the character (or undecodable byte) at bytes takes by
+    // the encoding's structure: a UTF-8 sequence, a Shift-JIS or EUC-JP
+    // double byte, a UTF-16 unit or surrogate pair, a UTF-32 unit. More than
+    // available when its last bytes are still to come.
+    int characterLength(const uchar *bytes, qint64 available) const;
+    // The UTF-16 units that a well-formed character of that length decodes to: 2
+    // for a supplementary character, 0 for a carriage return (dropped), else 1.
+    int decodedUnits(const uchar *bytes, int length) const;
+    // Whether the unit at bytes is a line feed, or a carriage return.
+    bool isLineFeed(const uchar *bytes) const { return unitIs(bytes, 0x0A); }
+    bool isCarriageReturn(const uchar *bytes) const { return unitIs(bytes, 0x0D); }
+
+private:
+    bool unitIs(const uchar *bytes, uint value) const;
+};
+
+// Decodes bytes handed over in pieces exactly as one pass over all of them
+// would, as the window decodes: a byte-order mark is text, never skipped.
+class TextDecoder
+{
+public:
+    explicit TextDecoder(const TextEncoding &encoding);
+    ~TextDecoder();
+    TextDecoder(const TextDecoder &) = delete;
+    TextDecoder &operator=(const TextDecoder &) = delete;
+
+    QString decode(const char *bytes, qint64 size);
+    // Forgets what the bytes so far left open, as a fresh decoder.
+    void restart();
+
+private:
+    struct State;
+    QTextCodec *codec;
+    std::unique_ptr<State> state;
 };
 
 #endif // TEXTENCODING_H

@@ -4,6 +4,7 @@
 #include "viewfill.h"
 
 #include "linelayout.h"
+#include "linematcher.h"
 #include "linewindowreader.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -29,20 +30,19 @@ bool isPlain(QStringView text)
     return true;
 }
 
-void collectMarks(QTextBlock block, const QString &needle, QVector<QPair<int, int>> &marks)
+void collectMarks(QTextBlock block, const LineMatcher &matcher, QVector<QPair<int, int>> &marks)
 {
     // QTextDocument::find() looks inside one block at a time, in the block's
     // text with no-break spaces read as spaces, and goes on right behind the
     // previous match.
+    const int needleSize = matcher.pattern().text.size();
     for (; block.isValid(); block = block.next()) {
         QString text = block.text();
-        if (text.size() < needle.size())
+        if (text.size() < needleSize)
             continue;
         text.replace(QChar::Nbsp, QLatin1Char(' '));
-        for (int at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
-             at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive)) {
-            marks.append({block.position() + at, block.position() + at + needle.size()});
-        }
+        for (TextMatch m = matcher.matchIn(text); m.found(); m = matcher.matchIn(text, m.end()))
+            marks.append({block.position() + m.start, block.position() + m.end()});
     }
 }
 
@@ -277,7 +277,7 @@ int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &f
     // Collecting the matches first keeps the document untouched until the
     // single edit block below.
     QVector<QPair<int, int>> marks;
-    collectMarks(document->findBlock(fromPosition), needle, marks);
+    collectMarks(document->findBlock(fromPosition), LineMatcher(MatchPattern{needle, false, false}), marks);
     if (marks.isEmpty())
         return 0;
 
