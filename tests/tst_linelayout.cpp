@@ -218,7 +218,7 @@ void TestLineLayout::followedLongLinesKeepFewGlyphs()
     const auto view = lineView(QString());
     FilledView filled;
     FillKey key;
-    key.startMode = WindowRequest::NewestMode;
+    key.request.startMode = WindowRequest::NewestMode;
     int dropped = 0;
     for (int tick = 0; tick <= 40; ++tick) {
         refillView(view.get(), filled, key, windowAt(tick * 25), &dropped);
