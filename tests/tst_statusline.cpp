@@ -154,6 +154,9 @@ void TestStatusLine::encoding_data()
     QTest::newRow("detection, UTF-32BE mark") << detect << QByteArray("\0\0\xFE\xFF\0\0\0l\0\0\0\n", 12) << "UTF-32BE (BOM)" << false;
     QTest::newRow("detection, UTF-8 mark") << detect << QByteArray("\xEF\xBB\xBFl\n") << "UTF-8 (BOM)" << false;
     QTest::newRow("detection, no mark: the locale's codec") << detect << QByteArray("l\n") << locale << false;
+    QTest::newRow("detection, Shift-JIS") << detect << QByteArray("\x93\xfa\x96\x7b\n") << "Shift_JIS（自動判定）" << false;
+    QTest::newRow("detection, EUC-JP") << detect << QByteArray("\xc6\xfc\xcb\xdc\n") << "EUC-JP（自動判定）" << false;
+    QTest::newRow("detection, UTF-8") << detect << QByteArray("\xe6\x97\xa5\n") << "UTF-8（自動判定）" << false;
     QTest::newRow("ShiftJIS") << QStringLiteral("actionSJIS") << QByteArray("\x93\xfa\x96\x7b\n") << "Shift_JIS" << true;
     QTest::newRow("EUC-JP") << QStringLiteral("actionEUC_JP") << QByteArray("\xc6\xfc\xcb\xdc\n") << "EUC-JP" << true;
     QTest::newRow("UTF-8") << QStringLiteral("actionUTF") << QByteArray("l\n") << "UTF-8" << true;
