@@ -7,6 +7,10 @@
 
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // How far back the Shift-JIS and EUC-JP boundary searches look for a byte
@@ -127,11 +131,20 @@ qint64 alignEucJp(FileBytes &file, qint64 p)
 
 // Detection looks this far from the first non-ASCII byte: a few
 // microseconds of work, and far more Japanese text than it needs to decide.
-constexpr int DetectionSpan = 8 * 1024;
+constexpr int DetectionSpan = 4 * 1024;
 
+// An ASCII window costs only this look: 32 bytes at a time where the
+// processor has SSE2 (every x86-64), else eight.
 const uchar *firstNonAscii(const uchar *p, const uchar *end)
 {
-    // Eight bytes at a time: an ASCII window costs only this look.
+#ifdef __SSE2__
+    for (; end - p >= 32; p += 32) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+        if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0)
+            break;
+    }
+#endif
     for (; end - p >= 8; p += 8) {
         quint64 word;
         memcpy(&word, p, 8);
@@ -213,32 +226,34 @@ int eucJpCharacter(const uchar *p, const uchar *end)
     return length;
 }
 
-// What one decoding meets over a sample.
+// What one decoding meets over a sample, up to the first byte it cannot
+// decode: a decoding that meets one has lost already.
 struct Tally
 {
-    int invalid = 0;     // bytes it cannot decode
-    int characters = 0;  // non-ASCII characters it decodes
-    int halfKana = 0;    // of them, half-width katakana
+    bool invalid = false;   // met a byte it cannot decode
+    int characters = 0;     // non-ASCII characters it decodes
+    int halfKana = 0;       // of them, half-width katakana
 };
 
-template <typename Length>
-Tally tally(const uchar *p, const uchar *end, Length length, uchar halfKanaPrefix)
+template <int (*length)(const uchar *, const uchar *)>
+Tally tally(const uchar *p, const uchar *end, uchar halfKanaPrefix)
 {
     Tally t;
     while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
         const int n = length(p, end);
         if (n < 0)
             break;
         if (n == 0) {
-            ++t.invalid;
-            ++p;
-            continue;
+            t.invalid = true;
+            break;
         }
-        if (*p >= 0x80) {
-            ++t.characters;
-            // Shift-JIS: a single byte from 0xA1; EUC-JP: behind 0x8E.
-            t.halfKana += halfKanaPrefix ? *p == halfKanaPrefix : n == 1;
-        }
+        ++t.characters;
+        // Shift-JIS: a single byte from 0xA1; EUC-JP: behind 0x8E.
+        t.halfKana += halfKanaPrefix ? *p == halfKanaPrefix : n == 1;
         p += n;
     }
     return t;
@@ -331,13 +346,13 @@ TextEncoding::Family TextEncoding::detectJapanese(const QByteArray &bytes)
         end = first + DetectionSpan;
     if (first == end)
         return OtherFamily;
-    const Tally utf8 = tally(first, end, utf8Character, 0);
-    if (utf8.invalid == 0)
+    const Tally utf8 = tally<utf8Character>(first, end, 0);
+    if (!utf8.invalid)
         return utf8.characters > 0 ? Utf8 : OtherFamily;
-    const Tally sjis = tally(first, end, shiftJisCharacter, 0);
-    const Tally euc = tally(first, end, eucJpCharacter, 0x8E);
-    const bool sjisClean = sjis.invalid == 0 && sjis.characters > 0;
-    const bool eucClean = euc.invalid == 0 && euc.characters > 0;
+    const Tally sjis = tally<shiftJisCharacter>(first, end, 0);
+    const Tally euc = tally<eucJpCharacter>(first, end, 0x8E);
+    const bool sjisClean = !sjis.invalid && sjis.characters > 0;
+    const bool eucClean = !euc.invalid && euc.characters > 0;
     if (sjisClean != eucClean)
         return sjisClean ? ShiftJis : EucJp;
     if (!sjisClean || sjis.halfKana == euc.halfKana)

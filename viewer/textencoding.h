@@ -35,7 +35,7 @@ struct TextEncoding
     // it cannot decode loses to one that meets none; between two that decode
     // cleanly, the one with fewer half-width katakana wins (the other reading
     // of EUC-JP's kana and kanji is mostly half-width katakana). A sequence
-    // cut by the end of bytes counts for nothing. Looks at most at 8 KiB from
+    // cut by the end of bytes counts for nothing. Looks at most at 4 KiB from
     // the first non-ASCII byte; bytes should start at a character boundary,
     // as a line start is.
     static Family detectJapanese(const QByteArray &bytes);
