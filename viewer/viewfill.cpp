@@ -114,8 +114,7 @@ bool FillKey::operator==(const FillKey &other) const
     const WindowRequest &a = request;
     const WindowRequest &b = other.request;
     return path == other.path && a.startMode == b.startMode && a.lineCount == b.lineCount
-           && a.codecName == b.codecName && a.detected.codecName == b.detected.codecName
-           && a.maxLineChars == b.maxLineChars && a.extract == b.extract
+           && a.codecName == b.codecName && a.maxLineChars == b.maxLineChars && a.extract == b.extract
            && a.highlightText == b.highlightText && textFormat == other.textFormat
            && markFormat == other.markFormat;
 }

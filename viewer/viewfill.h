@@ -34,8 +34,8 @@ struct FillKey
 {
     QString path;
     // The read's request; its highlight text is the needle the fill marks.
-    // Equal keys compare every field but the percent (the text tells) and the
-    // bookkeeping of a detected codec beside its name.
+    // Equal keys compare every field but the percent and the detected codec:
+    // the text tells what they changed.
     WindowRequest request;
     QTextCharFormat textFormat;
     QTextCharFormat markFormat;
