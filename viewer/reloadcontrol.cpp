@@ -102,7 +102,8 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     // selected; otherwise the reader's place is kept.
     const bool newest = request.startMode == WindowRequest::NewestMode;
     const bool fresh = nextWindowFromTop || !filledView.valid
-                       || filledView.key.request.startMode != request.startMode || filledView.key.path != filePath;
+                       || filledView.key.request.startMode != request.startMode
+                       || filledView.key.path != filePath;
     nextWindowFromTop = false;
     const bool follow = newest && (fresh || followsEnd());
     const ViewPlace place = viewPlace(ui->textEdit);
