@@ -248,7 +248,7 @@ void TestViewFollow::newWindowStartsWhereItShould()
     QFETCH(int, action);
     QFETCH(int, place);
     const QString path = dir.filePath(QStringLiteral("new-window.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 300)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 300, 16)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     c.startMode->setCurrentIndex(mode);
@@ -293,7 +293,7 @@ void TestViewFollow::newWindowStartsWhereItShould()
 void TestViewFollow::ctrlHomeAndCtrlEnd()
 {
     const QString path = dir.filePath(QStringLiteral("keys.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 200, 16)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     QScrollBar *bar = c.view->verticalScrollBar();
@@ -310,7 +310,7 @@ void TestViewFollow::ctrlHomeAndCtrlEnd()
     QTest::keyClick(c.view, Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(follow->text(), QString::fromUtf8("追跡中"));
-    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(201, 205, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());
