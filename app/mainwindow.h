@@ -13,7 +13,7 @@
 //                                   followsEnd, followEnd, watchScrolling
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
-//   commands/codeccommands.cpp      the codec slots, syncCodecActions
+//   commands/codeccommands.cpp      the codec slots, syncCodecActions, effectiveCodecName
 //   commands/appearancecommands.cpp font and colour slots
 //   commands/controlcommands.cpp    the control dock's slots and auto-update
 //   commands/filecommands.cpp       open, copy, dock, extract mode, limit, about, exit
@@ -43,6 +43,10 @@ public:
     // Views path: sets the file and the window's file path, then refreshes.
     // An empty path changes nothing.
     void openFile(const QString &path);
+    // The codec the view decodes with: codecName when it chooses one, else
+    // what detection decided for the file ("SJIS", "EUC-JP" or "UTF-8"), else
+    // "" (a byte-order mark, or the locale's codec).
+    QString effectiveCodecName() const;
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -138,6 +142,7 @@ private:
     QColor highlightForeground;    // text colour of a marked match
     qint64 maxLineChars;           // characters read per line at most
     bool extractMode;              // show only lines with the highlight text
+    DetectedCodec detectedCodec;   // what Unicode detection decided for the file, for the next read
 
     // The view's own text format, its text colour: what every rebuild inserts
     // under. The edit cursor's format can't serve, since it follows the cursor

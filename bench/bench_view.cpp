@@ -97,8 +97,8 @@ void finishLayout(QTextEdit *view)
 FillKey newestKey()
 {
     FillKey key;
-    key.startMode = 1;
-    key.needle = needle;
+    key.request.startMode = WindowRequest::NewestMode;
+    key.request.highlightText = needle;
     key.markFormat = highlightFormat(QColor("#ffff00"), QColor("#ff0000"));
     return key;
 }
@@ -156,7 +156,7 @@ void BM_Rebuild(benchmark::State &state)
     const QString texts[] = {window(0, n, bytes), window(1, n, bytes)};
     int i = 0;
     for (auto _ : state) {
-        fillView(&view, texts[++i % 2], key.textFormat, key.needle, key.markFormat);
+        fillView(&view, texts[++i % 2], key.textFormat, key.request.highlightText, key.markFormat);
         scrollToEnd(&view);
         // Done when all of it is laid out: either layout would go on in
         // later turns of the event loop.

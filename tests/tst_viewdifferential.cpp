@@ -138,7 +138,12 @@ struct Session
     QRandomGenerator random;
     QString path;
     int line = 0;             // lines written so far, for self-numbering
-    int codec = 0;            // index into codecNames
+    int codec = 0;            // index into codecNames: what the window decodes with
+    // The file's own encoding, fixed until it is rotated: the codec chosen
+    // then, UTF-8 for Unicode. A window that detected it keeps the decision
+    // for the file, as a fresh window would make it again only on a file of
+    // one encoding.
+    int fileCodec = 2;
     bool extract = false;
     qint64 limit = 1000;
     QColor markBackground = QColor("#ffff00");
@@ -148,9 +153,7 @@ struct Session
 
     QByteArray encode(const QString &text) const
     {
-        if (codec == 0)
-            return text.toUtf8();
-        return QTextCodec::codecForName(codecNames[codec])->fromUnicode(text);
+        return QTextCodec::codecForName(codecNames[fileCodec])->fromUnicode(text);
     }
 
     QByteArray lines(int count)
@@ -274,6 +277,7 @@ void TestViewDifferential::step(Session &s, Controls &c)
         testkit::writeFile(s.path, readFile(s.path).left(s.random.bounded(0, 2000)));
     } else if (kind < 54) {   // rotation: a new file under the same name
         QFile::remove(s.path);
+        s.fileCodec = s.codec == 0 ? 2 : s.codec;
         testkit::writeFile(s.path, s.lines(s.random.bounded(0, 80)));
     } else if (kind < 60) {
         const int mode = s.random.bounded(3);

@@ -59,6 +59,7 @@ void MainWindow::reload(bool fromTimer)
     request.codecName = codecName;
     request.extract = extractMode;
     request.highlightText = ui->lineEdit->text();   // read once: the filter and the marks
+    request.detected = detectedCodec;
 
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
@@ -79,6 +80,7 @@ void MainWindow::reload(bool fromTimer)
     }
 
     lastFileSize = result.fileSize;
+    detectedCodec = result.detected;
     const bool viewChanged = highlightMatches(request, result.text);
     statusLine->showRead(filePath, codecName, result, viewChanged);
     showExtractState(request, result.text);
@@ -88,12 +90,7 @@ void MainWindow::reload(bool fromTimer)
 bool MainWindow::highlightMatches(const WindowRequest &request, const QString &text)
 {
     FillKey key;
-    key.startMode = request.startMode;
-    key.lineCount = request.lineCount;
-    key.codecName = request.codecName;
-    key.maxLineChars = request.maxLineChars;
-    key.extract = request.extract;
-    key.needle = request.highlightText;
+    key.request = request;
     key.textFormat = viewFormat;
     key.markFormat = highlightFormat(highlightBackground, highlightForeground);
     key.path = filePath;
@@ -105,7 +102,8 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     // selected; otherwise the reader's place is kept.
     const bool newest = request.startMode == WindowRequest::NewestMode;
     const bool fresh = nextWindowFromTop || !filledView.valid
-                       || filledView.key.startMode != request.startMode || filledView.key.path != filePath;
+                       || filledView.key.request.startMode != request.startMode
+                       || filledView.key.path != filePath;
     nextWindowFromTop = false;
     const bool follow = newest && (fresh || followsEnd());
     const ViewPlace place = viewPlace(ui->textEdit);

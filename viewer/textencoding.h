@@ -30,6 +30,18 @@ struct TextEncoding
     // first bytes) and otherwise takes the locale's codec.
     static TextEncoding choose(const QString &codecName, const QByteArray &head);
 
+    // Which of UTF-8, Shift-JIS (CP932, as the SJIS codec decodes it) and
+    // EUC-JP the bytes of text without a byte-order mark are in: the family,
+    // or OtherFamily when they do not say (plain ASCII, or no clear winner).
+    // Valid UTF-8 is UTF-8. Otherwise a decoding that meets a byte sequence
+    // it cannot decode loses to one that meets none; between two that decode
+    // cleanly, the one with fewer half-width katakana wins (the other reading
+    // of EUC-JP's kana and kanji is mostly half-width katakana). A sequence
+    // cut by the end of bytes counts for nothing. Looks at most at 4 KiB from
+    // the first non-ASCII byte; bytes should start at a character boundary,
+    // as a line start is.
+    static Family detectJapanese(const QByteArray &bytes);
+
     // The first character boundary at or after unit position p (at most
     // unitCount), so that no window starts inside a character.
     qint64 alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const;

@@ -63,7 +63,7 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
     if (tail < older.size())
         cursor.setPosition(tail, QTextCursor::KeepAnchor);
     cursor.insertText(newer.mid(overlap.kept), key.textFormat);
-    markMatches(view, key.needle, key.markFormat, tail);
+    markMatches(view, key.request.highlightText, key.markFormat, tail);
     cursor.endEditBlock();
     if (overlap.dropped > 0) {
         // In an edit block, the cursor moves without asking the layout where
@@ -111,10 +111,12 @@ void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textF
 
 bool FillKey::operator==(const FillKey &other) const
 {
-    return path == other.path && startMode == other.startMode && lineCount == other.lineCount
-           && codecName == other.codecName && maxLineChars == other.maxLineChars
-           && extract == other.extract && needle == other.needle
-           && textFormat == other.textFormat && markFormat == other.markFormat;
+    const WindowRequest &a = request;
+    const WindowRequest &b = other.request;
+    return path == other.path && a.startMode == b.startMode && a.lineCount == b.lineCount
+           && a.codecName == b.codecName && a.maxLineChars == b.maxLineChars && a.extract == b.extract
+           && a.highlightText == b.highlightText && textFormat == other.textFormat
+           && markFormat == other.markFormat;
 }
 
 WindowOverlap findOverlap(const QString &older, const QString &newer)
@@ -152,7 +154,7 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
         return FillChange::None;
 
     FillChange change = FillChange::Rebuilt;
-    const WindowOverlap overlap = same && filled.plain && key.startMode == WindowRequest::NewestMode
+    const WindowOverlap overlap = same && filled.plain && key.request.startMode == WindowRequest::NewestMode
                                       ? findOverlap(filled.text, text)
                                       : WindowOverlap();
     const QStringView added = QStringView(text).mid(overlap.kept);
@@ -161,7 +163,7 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
         *dropped = overlap.dropped;
         change = FillChange::Appended;
     } else {
-        fillView(view, text, key.textFormat, key.needle, key.markFormat);
+        fillView(view, text, key.textFormat, key.request.highlightText, key.markFormat);
         filled.plain = isPlain(text);
         *dropped = -1;
     }

@@ -8,6 +8,8 @@
 // (linelayout, Qt Gui). Kept apart from MainWindow so that the
 // benchmark and the tests can drive it on a bare QTextEdit.
 
+#include "linewindowreader.h"
+
 #include <QColor>
 #include <QString>
 #include <QTextCharFormat>
@@ -31,12 +33,10 @@ void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textF
 struct FillKey
 {
     QString path;
-    int startMode = -1;
-    qint64 lineCount = 0;
-    QString codecName;
-    qint64 maxLineChars = 0;
-    bool extract = false;
-    QString needle;
+    // The read's request; its highlight text is the needle the fill marks.
+    // Equal keys compare every field but the percent and the detected codec:
+    // the text tells what they changed.
+    WindowRequest request;
     QTextCharFormat textFormat;
     QTextCharFormat markFormat;
 
