@@ -17,6 +17,7 @@
 //   commands/appearancecommands.cpp font and colour slots
 //   commands/controlcommands.cpp    the control dock's slots and auto-update
 //   commands/filecommands.cpp       open, copy, dock, extract mode, limit, about, exit
+//   commands/highlightcommands.cpp  the highlight rules: dialog, quick colours, view menu
 
 #include <QColor>
 #include <QMainWindow>
@@ -31,6 +32,7 @@
 namespace Ui {
 class MainWindow;
 }
+class ViewContextMenu;
 
 class MainWindow : public QMainWindow
 {
@@ -43,6 +45,9 @@ public:
     // Views path: sets the file and the window's file path, then refreshes.
     // An empty path changes nothing.
     void openFile(const QString &path);
+    // Opens the highlight rules dialog; accepted, its rules apply with one
+    // refresh (commands/highlightcommands.cpp).
+    void editHighlightRules();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -125,6 +130,10 @@ private:
     // commands/
     void syncCodecActions();
     void syncExtractAction();
+    // commands/highlightcommands.cpp
+    void watchViewMenu();
+    // Makes rules the view's highlight rules; a change refreshes once.
+    void setHighlightRules(const HighlightRules &rules);
     // settings/settings.cpp
     void readSettings();
     void writeSettings();
@@ -159,6 +168,10 @@ private:
     // The frequency box asks for timer reloads; reloadTimer is single-shot and
     // re-armed after each one.
     bool autoReload = false;
+    // The highlight rules, in their order, ready to colour the view.
+    RuleMarks highlightRules;
+    // The view's context menu: the rules dialog and the quick colours.
+    ViewContextMenu *viewMenu = nullptr;
 };
 
 #endif // MAINWINDOW_H

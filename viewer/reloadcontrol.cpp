@@ -96,6 +96,7 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     key.needle = request.highlightText;
     key.textFormat = viewFormat;
     key.markFormat = highlightFormat(highlightBackground, highlightForeground);
+    key.rules = highlightRules;
     key.path = filePath;
 
     // Decided before the text changes. A new window (another file or start
