@@ -51,8 +51,9 @@ QSettings store()
     return QSettings(QStringLiteral("VARNOK"), QStringLiteral("Tailpeek"));
 }
 
-const char document[] = "ERROR worker-7 failed\ninfo worker-3 ok\n";
-//                       0     6         16    22   27     35
+// The last line's K is the Kelvin sign, which ignoring case reads as k.
+const char document[] = "ERROR worker-7 failed\ninfo worker-3 ok\nkelvin o\u212a\n";
+//                       0     6         16    22   27     35  39     46
 
 } // namespace
 
@@ -116,6 +117,9 @@ void TestHighlightRules::ruleColoursCharacters_data()
     QTest::newRow("regular expression alternation")
         << HighlightRules{rule("ERROR|worker-3", nullptr, red, false, true)} << QString()
         << QStringList{"0=-/#ff0000", "6=-/-", "27=-/#ff0000", "35=-/-"};
+    QTest::newRow("case ignored beyond ASCII")
+        << HighlightRules{rule("OK", nullptr, red), rule("(?i)elv", nullptr, green, false, true)}
+        << QString() << QStringList{"36=-/#ff0000", "46=-/#ff0000", "47=-/#ff0000", "40=-/#00ff00"};
     QTest::newRow("case sensitive, disabled, invalid and colourless rules colour nothing")
         << [&] {
                HighlightRules rules{rule("error", red, red, true, false, true),
@@ -133,7 +137,7 @@ void TestHighlightRules::ruleColoursCharacters()
     QFETCH(QString, needle);
     QFETCH(QStringList, expected);
     QTextEdit view;
-    fillView(&view, QString::fromLatin1(document), QTextCharFormat(), needle,
+    fillView(&view, QString::fromUtf8(document), QTextCharFormat(), needle,
              highlightFormat(QColor("#ffff00"), QColor("#ff0000")), RuleMarks(rules));
     for (const QString &entry : expected) {
         const int position = entry.section('=', 0, 0).toInt();

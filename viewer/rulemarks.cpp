@@ -1,9 +1,65 @@
 #include "rulemarks.h"
 
+#include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+
+namespace {
+
+// Case is ignored by a fold that ASCII alone is safe with: a character
+// outside ASCII may fold into an ASCII one, so it matches anything here.
+bool isAsciiText(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+char16_t lowerAscii(char16_t c)
+{
+    return c >= 'A' && c <= 'Z' ? char16_t(c | 0x20) : c;
+}
+
+} // namespace
+
+int RuleMarks::firstPossible(const ActiveRule &rule, QStringView line)
+{
+    const QString &required = rule.required;
+    if (required.isEmpty())
+        return 0;
+    if (rule.matcher.pattern().caseSensitive)
+        return int(line.indexOf(required, 0, Qt::CaseSensitive));
+    // Qt's own search that ignores case folds every character it compares;
+    // most lines of a log lack most rules' text, and this finds that faster.
+    const char16_t *text = reinterpret_cast<const char16_t *>(line.utf16());
+    const char16_t *wanted = reinterpret_cast<const char16_t *>(required.utf16());
+    const int last = int(line.size()) - required.size();
+    for (int at = 0; at <= last; ++at) {
+        int i = 0;
+        for (; i < required.size(); ++i) {
+            const char16_t c = text[at + i];
+            if (c < 0x80 && lowerAscii(c) != wanted[i])
+                break;
+        }
+        if (i == required.size())
+            return at;
+    }
+    return -1;
+}
+
+TextMatch RuleMarks::firstMatch(const ActiveRule &rule, QStringView line) const
+{
+    const int from = firstPossible(rule, line);
+    if (from < 0)
+        return TextMatch();
+    // A literal's match starts where its text does; a regular expression's
+    // match may start before the text it requires.
+    return rule.matcher.matchIn(line, rule.matcher.pattern().regex ? 0 : from);
+}
 
 RuleMarks::RuleMarks(const HighlightRules &rules)
     : given(rules)
@@ -16,7 +72,10 @@ RuleMarks::RuleMarks(const HighlightRules &rules)
         const LineMatcher matcher(rule.pattern);
         if (!matcher.isValid())
             continue;
-        active.append({matcher, rule.foreground, rule.background, rule.wholeLine});
+        QString required = matcher.requiredLiteral();
+        if (!rule.pattern.caseSensitive)
+            required = isAsciiText(required) ? required.toLower() : QString();
+        active.append({matcher, rule.foreground, rule.background, rule.wholeLine, required});
         anyMatchScope = anyMatchScope || !rule.wholeLine;
     }
 }
@@ -35,7 +94,7 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
         const ActiveRule &rule = active.at(i);
         const bool addsForeground = lineForeground < 0 && rule.foreground.isValid();
         const bool addsBackground = lineBackground < 0 && rule.background.isValid();
-        if (!rule.wholeLine || !(addsForeground || addsBackground) || !rule.matcher.matches(line))
+        if (!rule.wholeLine || !(addsForeground || addsBackground) || !firstMatch(rule, line).found())
             continue;
         if (addsForeground)
             lineForeground = i;
@@ -52,7 +111,7 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
         const ActiveRule &rule = active.at(i);
         if (rule.wholeLine)
             continue;
-        for (TextMatch m = rule.matcher.matchIn(line); m.found(); m = rule.matcher.matchIn(line, m.end())) {
+        for (TextMatch m = firstMatch(rule, line); m.found(); m = rule.matcher.matchIn(line, m.end())) {
             if (foregroundOf.isEmpty()) {
                 foregroundOf.fill(-1, length);
                 backgroundOf.fill(-1, length);
@@ -90,7 +149,17 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
     }
 }
 
-int markRules(QTextEdit *view, const RuleMarks &rules, int fromPosition)
+namespace {
+
+quint64 colourKey(const QColor &colour)
+{
+    return colour.isValid() ? (quint64(1) << 32) | colour.rgba() : 0;
+}
+
+} // namespace
+
+int markRules(QTextEdit *view, const RuleMarks &rules, const QTextCharFormat &textFormat,
+              int fromPosition)
 {
     if (rules.isEmpty())
         return 0;
@@ -107,18 +176,27 @@ int markRules(QTextEdit *view, const RuleMarks &rules, int fromPosition)
     if (runs.isEmpty())
         return 0;
 
+    // The text under a run is all in textFormat still, so setting the format
+    // that merging the colours into it gives is the same, and cheaper; the few
+    // pairs of colours each make their format once.
+    QHash<QPair<quint64, quint64>, QTextCharFormat> formats;
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     for (int i = 0; i < runs.size(); ++i) {
         const ColourRun &run = runs.at(i);
-        QTextCharFormat format;
-        if (run.foreground.isValid())
-            format.setForeground(QBrush(run.foreground, Qt::SolidPattern));
-        if (run.background.isValid())
-            format.setBackground(QBrush(run.background, Qt::SolidPattern));
+        const QPair<quint64, quint64> key(colourKey(run.foreground), colourKey(run.background));
+        auto format = formats.find(key);
+        if (format == formats.end()) {
+            QTextCharFormat made = textFormat;
+            if (run.foreground.isValid())
+                made.setForeground(QBrush(run.foreground, Qt::SolidPattern));
+            if (run.background.isValid())
+                made.setBackground(QBrush(run.background, Qt::SolidPattern));
+            format = formats.insert(key, made);
+        }
         cursor.setPosition(blockStarts.at(i) + run.start);
         cursor.setPosition(blockStarts.at(i) + run.end, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(format);
+        cursor.setCharFormat(*format);
     }
     cursor.endEditBlock();
     return runs.size();

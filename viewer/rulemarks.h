@@ -73,7 +73,14 @@ private:
         QColor foreground;
         QColor background;
         bool wholeLine = false;
+        // Text every match holds: ASCII in lower case when case is ignored,
+        // or empty when there is none to look for first.
+        QString required;
     };
+    // Where in line a match of rule can first be, at the earliest; -1 when
+    // there is surely none.
+    static int firstPossible(const ActiveRule &rule, QStringView line);
+    TextMatch firstMatch(const ActiveRule &rule, QStringView line) const;
 
     HighlightRules given;
     QVector<ActiveRule> active;
@@ -81,8 +88,10 @@ private:
 };
 
 // Colours the lines of view's document by rules, from the block holding
-// fromPosition to the end, in one edit block; merged, so the view's font stays.
-// Returns the number of runs coloured.
-int markRules(QTextEdit *view, const RuleMarks &rules, int fromPosition = 0);
+// fromPosition to the end, in one edit block, as if merged into textFormat:
+// the text from there on must be all in textFormat. Returns the number of
+// runs coloured.
+int markRules(QTextEdit *view, const RuleMarks &rules, const QTextCharFormat &textFormat,
+              int fromPosition = 0);
 
 #endif // RULEMARKS_H

@@ -63,7 +63,7 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
     if (tail < older.size())
         cursor.setPosition(tail, QTextCursor::KeepAnchor);
     cursor.insertText(newer.mid(overlap.kept), key.textFormat);
-    markRules(view, key.rules, tail);
+    markRules(view, key.rules, key.textFormat, tail);
     markMatches(view, key.needle, key.markFormat, tail);
     cursor.endEditBlock();
     if (overlap.dropped > 0) {
@@ -107,7 +107,7 @@ void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textF
     QTextCursor batch(view->document());
     batch.beginEditBlock();
     view->setPlainText(text);
-    markRules(view, rules, 0);
+    markRules(view, rules, textFormat);
     markMatches(view, needle, markFormat);
     batch.endEditBlock();
 }
