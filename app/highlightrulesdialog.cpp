@@ -38,7 +38,10 @@ HighlightRulesDialog::HighlightRulesDialog(const HighlightRules &rules, QWidget 
     : QDialog(parent), ui(new Ui::HighlightRulesDialog)
 {
     ui->setupUi(this);
-    ui->ruleTable->horizontalHeader()->setSectionResizeMode(PatternColumn, QHeaderView::Stretch);
+    // Every column as wide as its caption and cells; the pattern takes the rest.
+    QHeaderView *header = ui->ruleTable->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(PatternColumn, QHeaderView::Stretch);
     connectButtons();
     showRules(rules);
 }
