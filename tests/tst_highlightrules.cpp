@@ -117,6 +117,9 @@ void TestHighlightRules::ruleColoursCharacters_data()
     QTest::newRow("regular expression alternation")
         << HighlightRules{rule("ERROR|worker-3", nullptr, red, false, true)} << QString()
         << QStringList{"0=-/#ff0000", "6=-/-", "27=-/#ff0000", "35=-/-"};
+    QTest::newRow("a regular expression that also matches empty text")
+        << HighlightRules{rule("o*", nullptr, red, false, true)} << QString()
+        << QStringList{"24=-/-", "25=-/#ff0000", "26=-/-", "36=-/#ff0000", "37=-/-"};
     QTest::newRow("case ignored beyond ASCII")
         << HighlightRules{rule("OK", nullptr, red), rule("(?i)elv", nullptr, green, false, true)}
         << QString() << QStringList{"36=-/#ff0000", "46=-/#ff0000", "47=-/#ff0000", "40=-/#00ff00"};

@@ -51,14 +51,20 @@ int RuleMarks::firstPossible(const ActiveRule &rule, QStringView line)
     return -1;
 }
 
-TextMatch RuleMarks::firstMatch(const ActiveRule &rule, QStringView line) const
+// A literal's match starts where its text does; a regular expression's match
+// may start before the text it requires.
+bool RuleMarks::matchesLine(const ActiveRule &rule, QStringView line)
+{
+    const int from = firstPossible(rule, line);
+    return from >= 0 && rule.matcher.matchIn(line, rule.matcher.pattern().regex ? 0 : from).found();
+}
+
+QVector<TextMatch> RuleMarks::matchesIn(const ActiveRule &rule, QStringView line)
 {
     const int from = firstPossible(rule, line);
     if (from < 0)
-        return TextMatch();
-    // A literal's match starts where its text does; a regular expression's
-    // match may start before the text it requires.
-    return rule.matcher.matchIn(line, rule.matcher.pattern().regex ? 0 : from);
+        return {};
+    return rule.matcher.matchesIn(line, rule.matcher.pattern().regex ? 0 : from);
 }
 
 RuleMarks::RuleMarks(const HighlightRules &rules)
@@ -94,7 +100,7 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
         const ActiveRule &rule = active.at(i);
         const bool addsForeground = lineForeground < 0 && rule.foreground.isValid();
         const bool addsBackground = lineBackground < 0 && rule.background.isValid();
-        if (!rule.wholeLine || !(addsForeground || addsBackground) || !firstMatch(rule, line).found())
+        if (!rule.wholeLine || !(addsForeground || addsBackground) || !matchesLine(rule, line))
             continue;
         if (addsForeground)
             lineForeground = i;
@@ -105,22 +111,23 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
     // Which rule colours each character, the top rule first: a character keeps
     // the first rule that reaches it, for each colour on its own. Made only
     // when some match-scope rule matches.
-    QVector<qint16> foregroundOf;
-    QVector<qint16> backgroundOf;
+    QVector<int> foregroundOf;
+    QVector<int> backgroundOf;
     for (int i = 0; anyMatchScope && i < active.size(); ++i) {
         const ActiveRule &rule = active.at(i);
         if (rule.wholeLine)
             continue;
-        for (TextMatch m = firstMatch(rule, line); m.found(); m = rule.matcher.matchIn(line, m.end())) {
+        const QVector<TextMatch> matches = matchesIn(rule, line);
+        for (const TextMatch &m : matches) {
             if (foregroundOf.isEmpty()) {
                 foregroundOf.fill(-1, length);
                 backgroundOf.fill(-1, length);
             }
             for (int at = m.start; at < m.end(); ++at) {
                 if (foregroundOf[at] < 0 && rule.foreground.isValid())
-                    foregroundOf[at] = qint16(i);
+                    foregroundOf[at] = i;
                 if (backgroundOf[at] < 0 && rule.background.isValid())
-                    backgroundOf[at] = qint16(i);
+                    backgroundOf[at] = i;
             }
         }
     }

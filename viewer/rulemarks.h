@@ -80,7 +80,8 @@ private:
     // Where in line a match of rule can first be, at the earliest; -1 when
     // there is surely none.
     static int firstPossible(const ActiveRule &rule, QStringView line);
-    TextMatch firstMatch(const ActiveRule &rule, QStringView line) const;
+    static bool matchesLine(const ActiveRule &rule, QStringView line);
+    static QVector<TextMatch> matchesIn(const ActiveRule &rule, QStringView line);
 
     HighlightRules given;
     QVector<ActiveRule> active;
