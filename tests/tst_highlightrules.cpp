@@ -260,6 +260,16 @@ void TestHighlightRules::quickColourFromTheContextMenu()
     QVERIFY(trigger(QString::fromUtf8("ハイライトを消去"), 0));
     QCOMPARE(coloursAt(c.view, 6), QStringLiteral("#000000/-"));
     QCOMPARE(coloursAt(c.view, 27), QStringLiteral("#000000/#eeeeee"));   // the user's own rule stays
+
+    // The same from the keyboard, on the word at the cursor: Ctrl+Shift+8.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    c.view->setFocus();
+    cursor.setPosition(17);   // inside "failed"
+    c.view->setTextCursor(cursor);
+    QTest::keyClick(c.view, Qt::Key_8, Qt::ControlModifier | Qt::ShiftModifier);
+    const PresetColours &eighth = presetColours().at(7);
+    QCOMPARE(coloursAt(c.view, 15), eighth.foreground.name() + '/' + eighth.background.name());
 }
 
 QTEST_MAIN(TestHighlightRules)
