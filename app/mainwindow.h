@@ -17,6 +17,7 @@
 //   commands/appearancecommands.cpp font and colour slots
 //   commands/controlcommands.cpp    the control dock's slots and auto-update
 //   commands/filecommands.cpp       open, copy, dock, extract mode, limit, about, exit
+//   commands/highlightcommands.cpp  the highlight rules: dialog, quick colours, view menu
 
 #include <QColor>
 #include <QMainWindow>
@@ -31,6 +32,7 @@
 namespace Ui {
 class MainWindow;
 }
+class ViewContextMenu;
 
 class MainWindow : public QMainWindow
 {
@@ -47,6 +49,9 @@ public:
     // what detection decided for the file ("SJIS", "EUC-JP" or "UTF-8"), else
     // "" (a byte-order mark, or the locale's codec).
     QString effectiveCodecName() const;
+    // Opens the highlight rules dialog; accepted, its rules apply with one
+    // refresh (commands/highlightcommands.cpp).
+    void editHighlightRules();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -129,6 +134,10 @@ private:
     // commands/
     void syncCodecActions();
     void syncExtractAction();
+    // commands/highlightcommands.cpp
+    void watchViewMenu();
+    // Makes rules the view's highlight rules; a change refreshes once.
+    void setHighlightRules(const HighlightRules &rules);
     // settings/settings.cpp
     void readSettings();
     void writeSettings();
@@ -164,6 +173,10 @@ private:
     // The frequency box asks for timer reloads; reloadTimer is single-shot and
     // re-armed after each one.
     bool autoReload = false;
+    // The highlight rules, in their order, ready to colour the view.
+    RuleMarks highlightRules;
+    // The view's context menu: the rules dialog and the quick colours.
+    ViewContextMenu *viewMenu = nullptr;
 };
 
 #endif // MAINWINDOW_H

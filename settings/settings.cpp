@@ -4,6 +4,7 @@
 // Both functions list the keys in the same order (the writer puts fontbold and
 // fontitalic before fontsize) and spell each key once, here.
 
+#include "highlightrules.h"
 #include "linewindowreader.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
@@ -136,6 +137,9 @@ void MainWindow::readSettings()
 
     extractMode = settings.value(keyExtractMode, true).toBool();
     syncExtractAction();
+
+    // An array of its own beside the flat keys; none gives no rules.
+    highlightRules = RuleMarks(readHighlightRules(settings));
 }
 
 void MainWindow::writeSettings()
@@ -166,4 +170,6 @@ void MainWindow::writeSettings()
     settings.setValue(keyHighlightText, highlightForeground.name());
     settings.setValue(keyLineMax, maxLineChars);
     settings.setValue(keyExtractMode, extractMode);
+
+    writeHighlightRules(settings, highlightRules.rules());
 }

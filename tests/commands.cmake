@@ -26,3 +26,8 @@ tailpeek_add_test(tst_viewdifferential tst_viewdifferential.cpp)
 target_link_libraries(tst_viewdifferential PRIVATE tailpeekwindowharness)
 tailpeek_add_test(tst_viewfollow tst_viewfollow.cpp)
 target_link_libraries(tst_viewfollow PRIVATE tailpeekwindowharness)
+
+# Highlight rules: precedence and scopes, the store and rule files, the view's
+# context menu.
+tailpeek_add_test(tst_highlightrules tst_highlightrules.cpp)
+target_link_libraries(tst_highlightrules PRIVATE tailpeekwindowharness)

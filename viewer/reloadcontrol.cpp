@@ -93,6 +93,7 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     key.request = request;
     key.textFormat = viewFormat;
     key.markFormat = highlightFormat(highlightBackground, highlightForeground);
+    key.rules = highlightRules;
     key.path = filePath;
 
     // Decided before the text changes. A new window (another file or start

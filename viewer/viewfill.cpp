@@ -63,6 +63,7 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
     if (tail < older.size())
         cursor.setPosition(tail, QTextCursor::KeepAnchor);
     cursor.insertText(newer.mid(overlap.kept), key.textFormat);
+    markRules(view, key.rules, key.textFormat, tail);
     markMatches(view, key.request.highlightText, key.markFormat, tail);
     cursor.endEditBlock();
     if (overlap.dropped > 0) {
@@ -92,7 +93,8 @@ void installLineLayout(QTextEdit *view)
 }
 
 void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textFormat,
-              const QString &needle, const QTextCharFormat &markFormat)
+              const QString &needle, const QTextCharFormat &markFormat,
+              const RuleMarks &rules)
 {
     // setPlainText inserts under the edit cursor's format. Behind a mark, or
     // over a selection that holds one, that is the mark's format, and the whole
@@ -105,6 +107,7 @@ void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textF
     QTextCursor batch(view->document());
     batch.beginEditBlock();
     view->setPlainText(text);
+    markRules(view, rules, textFormat);
     markMatches(view, needle, markFormat);
     batch.endEditBlock();
 }
@@ -116,7 +119,7 @@ bool FillKey::operator==(const FillKey &other) const
     return path == other.path && a.startMode == b.startMode && a.lineCount == b.lineCount
            && a.codecName == b.codecName && a.maxLineChars == b.maxLineChars && a.extract == b.extract
            && a.highlightText == b.highlightText && textFormat == other.textFormat
-           && markFormat == other.markFormat;
+           && markFormat == other.markFormat && rules == other.rules;
 }
 
 WindowOverlap findOverlap(const QString &older, const QString &newer)
@@ -163,7 +166,7 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
         *dropped = overlap.dropped;
         change = FillChange::Appended;
     } else {
-        fillView(view, text, key.textFormat, key.request.highlightText, key.markFormat);
+        fillView(view, text, key.textFormat, key.request.highlightText, key.markFormat, key.rules);
         filled.plain = isPlain(text);
         *dropped = -1;
     }
