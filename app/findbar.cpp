@@ -26,6 +26,7 @@ FindBar::FindBar(QWidget *parent)
     connect(ui->findNext, &QPushButton::clicked, this, [this] { emit findRequested(false); });
     connect(ui->findPrevious, &QPushButton::clicked, this, [this] { emit findRequested(true); });
     connect(ui->findAll, &QPushButton::clicked, this, &FindBar::listRequested);
+    connect(ui->findRules, &QPushButton::clicked, this, &FindBar::rulesRequested);
     for (QLineEdit *edit : {ui->findText, ui->matchExclude})
         connect(edit, &QLineEdit::textEdited, this, &FindBar::patternEdited);
     for (QCheckBox *box : {ui->findRegex, ui->findCase})

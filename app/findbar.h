@@ -50,6 +50,7 @@ signals:
     void findRequested(bool backward);
     void goToTimeRequested(const QString &typed);
     void listRequested();
+    void rulesRequested();
     // The pattern, an option or the exclusion changed.
     void patternEdited();
     void cancelRequested();

@@ -34,6 +34,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->lineEdit, &QLineEdit::returnPressed, ui->pushButton_4, &QPushButton::click);
     watchScrolling();
     watchFollowState();
+    watchViewMenu();
     // A file dropped onto the window opens as if chosen in the open dialog.
     installFileDropFilter(this, ui->textEdit, [this](const QString &path) { openFile(path); });
 }

@@ -15,10 +15,11 @@
 //                                   followInMatchList
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
-//   commands/codeccommands.cpp      the codec slots, syncCodecActions
+//   commands/codeccommands.cpp      the codec slots, syncCodecActions, effectiveCodecName
 //   commands/appearancecommands.cpp font and colour slots
 //   commands/controlcommands.cpp    the control dock's slots and auto-update
 //   commands/filecommands.cpp       open, copy, dock, extract mode, limit, about, exit
+//   commands/highlightcommands.cpp  the highlight rules: dialog, quick colours, view menu
 
 #include <QColor>
 #include <QMainWindow>
@@ -39,6 +40,7 @@ class WindowFind;
 namespace Ui {
 class MainWindow;
 }
+class ViewContextMenu;
 
 class MainWindow : public QMainWindow
 {
@@ -51,6 +53,13 @@ public:
     // Views path: sets the file and the window's file path, then refreshes.
     // An empty path changes nothing.
     void openFile(const QString &path);
+    // The codec the view decodes with: codecName when it chooses one, else
+    // what detection decided for the file ("SJIS", "EUC-JP" or "UTF-8"), else
+    // "" (a byte-order mark, or the locale's codec).
+    QString effectiveCodecName() const;
+    // Opens the highlight rules dialog; accepted, its rules apply with one
+    // refresh (commands/highlightcommands.cpp).
+    void editHighlightRules();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -143,6 +152,10 @@ private:
     // commands/
     void syncCodecActions();
     void syncExtractAction();
+    // commands/highlightcommands.cpp
+    void watchViewMenu();
+    // Makes rules the view's highlight rules; a change refreshes once.
+    void setHighlightRules(const HighlightRules &rules);
     // settings/settings.cpp
     void readSettings();
     void writeSettings();
@@ -156,6 +169,7 @@ private:
     QColor highlightForeground;    // text colour of a marked match
     qint64 maxLineChars;           // characters read per line at most
     bool extractMode;              // show only lines with the highlight text
+    DetectedCodec detectedCodec;   // what Unicode detection decided for the file, for the next read
 
     // The view's own text format, its text colour: what every rebuild inserts
     // under. The edit cursor's format can't serve, since it follows the cursor
@@ -177,6 +191,10 @@ private:
     // The frequency box asks for timer reloads; reloadTimer is single-shot and
     // re-armed after each one.
     bool autoReload = false;
+    // The highlight rules, in their order, ready to colour the view.
+    RuleMarks highlightRules;
+    // The view's context menu: the rules dialog and the quick colours.
+    ViewContextMenu *viewMenu = nullptr;
 
     // The find bar and what searches with it.
     FindBar *findBar = nullptr;

@@ -44,6 +44,7 @@ void MainWindow::setUpFind()
         [this](const WindowJump &jump) { jumpTo(jump); }, this);
     connect(findBar, &FindBar::findRequested, windowFind, &WindowFind::find);
     connect(findBar, &FindBar::goToTimeRequested, windowFind, &WindowFind::goToTime);
+    connect(findBar, &FindBar::rulesRequested, this, [this] { editHighlightRules(); });
     connect(findBar, &FindBar::cancelRequested, this, [this] {
         windowFind->cancel();
         matchListing->cancel();
@@ -71,7 +72,7 @@ WindowPlace MainWindow::findPlace() const
 {
     WindowPlace place;
     place.path = filePath;
-    place.codecName = codecName;
+    place.codecName = effectiveCodecName();
     place.maxLineChars = maxLineChars;
     place.startMode = startMode();
     place.lineCount = ui->spinBox->value();

@@ -33,12 +33,6 @@ QString percentOf(qint64 part, qint64 whole)
     return QString::number(tenths / 10.0, 'f', 1) + QLatin1Char('%');
 }
 
-bool chosenByName(const QString &codecName)
-{
-    return codecName == CodecName::ShiftJis || codecName == CodecName::EucJp
-           || codecName == CodecName::Utf8;
-}
-
 QLabel *addLabel(QStatusBar *bar, const char *name, int stretch = 0)
 {
     auto *label = new QLabel(bar);
@@ -147,8 +141,10 @@ void StatusLine::showRead(const QString &path, const QString &codecName, const W
     QString name = result.encodingName;
     if (result.byteOrderMark)
         name += QLatin1String(" (BOM)");
+    if (!result.detected.codecName.isEmpty())
+        name += tr("（自動判定）");
     encoding->setText(name);
-    encoding->setToolTip(chosenByName(codecName) ? tr("文字コード（指定）")
+    encoding->setToolTip(CodecName::isChosen(codecName) ? tr("文字コード（指定）")
                                                  : tr("文字コード（Unicode 自動判定）"));
 
     if (result.fileSize <= 0) {

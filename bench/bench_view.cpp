@@ -9,7 +9,8 @@
 //   - the worst event-loop stall of a real window following a file that grows
 //     by 10 lines every 100 ms (N = 999, timer 0.5 s); reference: the plain
 //     widget set to the whole window once.
-// A match of the highlight text on every line. Each case lets the event loop
+// The same tick and rebuild (N = 999) with ten highlight rules, side by side
+// with the highlight text alone. A match of the highlight text on every line. Each case lets the event loop
 // run, so layout and painting count. Then the earlier comparison with the
 // literal way (setPlainText, then the QTextDocument::find loop; the
 // stream-based reading) on a 999-line window, and the status line's share of
@@ -97,21 +98,47 @@ void finishLayout(QTextEdit *view)
 FillKey newestKey()
 {
     FillKey key;
-    key.startMode = 1;
-    key.needle = needle;
+    key.request.startMode = WindowRequest::NewestMode;
+    key.request.highlightText = needle;
     key.markFormat = highlightFormat(QColor("#ffff00"), QColor("#ff0000"));
     return key;
 }
 
+// Ten rules such as a user keeps for this log: five literal, five regular
+// expressions, two of them whole-line. Each line gets four to six coloured
+// runs besides the highlight text's mark; five rules look for what never
+// comes, which costs their whole search.
+RuleMarks tenRules()
+{
+    const auto rule = [](const char *pattern, bool regex, const char *foreground,
+                         const char *background, bool wholeLine = false) {
+        HighlightRule r;
+        r.pattern = {QString::fromLatin1(pattern), regex, false};
+        r.foreground = foreground ? QColor(foreground) : QColor();
+        r.background = background ? QColor(background) : QColor();
+        r.wholeLine = wholeLine;
+        return r;
+    };
+    return RuleMarks({rule("[ERROR]", false, "#ffffff", "#c62828"),
+                      rule("failed", false, "#c62828", nullptr),
+                      rule("request \\d+", true, "#1565c0", nullptr),
+                      rule("worker-[0-6]", true, "#2e7d32", nullptr),
+                      rule("refused", false, "#ff6f00", nullptr),
+                      rule("panic", false, "#ffffff", "#6a1b9a"),
+                      rule("(reset|closed) by peer", true, "#ff6f00", nullptr),
+                      rule("user=\\w+", true, "#00838f", nullptr),
+                      rule("worker-3", false, nullptr, "#e8f0ff", true),
+                      rule("10:0\\d", true, nullptr, "#fff3e0", true)});
+}
+
 // args: k new lines, N, bytes per line
-void BM_FollowTick(benchmark::State &state)
+void runFollowTicks(benchmark::State &state, const FillKey &key)
 {
     const int k = int(state.range(0)), n = int(state.range(1)), bytes = int(state.range(2));
     QTextEdit view;
     installLineLayout(&view);
     prepare(&view);
     FilledView filled;
-    const FillKey key = newestKey();
     int dropped = 0;
     refillView(&view, filled, key, window(0, n, bytes), &dropped);
     // A tick is done when its lines are laid out, those out of sight included.
@@ -131,6 +158,20 @@ void BM_FollowTick(benchmark::State &state)
     state.counters["appended"] = appended == int(state.iterations()) ? 1 : 0;
 }
 
+void BM_FollowTick(benchmark::State &state)
+{
+    runFollowTicks(state, newestKey());
+}
+
+// args: k new lines, N, bytes per line, 1 for ten rules (0: the highlight text alone)
+void BM_RulesFollowTick(benchmark::State &state)
+{
+    FillKey key = newestKey();
+    if (state.range(3))
+        key.rules = tenRules();
+    runFollowTicks(state, key);
+}
+
 void BM_PlainKLines(benchmark::State &state)
 {
     const int k = int(state.range(0)), bytes = int(state.range(2));
@@ -144,25 +185,39 @@ void BM_PlainKLines(benchmark::State &state)
     }
 }
 
-// args: N, bytes per line, 1 for the window's line layout (0: Qt's own, as before)
-void BM_Rebuild(benchmark::State &state)
+// args: N, bytes per line
+void runRebuilds(benchmark::State &state, bool lineLayout, const FillKey &key)
 {
     const int n = int(state.range(0)), bytes = int(state.range(1));
     QTextEdit view;
-    if (state.range(2))
+    if (lineLayout)
         installLineLayout(&view);
     prepare(&view);
-    const FillKey key = newestKey();
     const QString texts[] = {window(0, n, bytes), window(1, n, bytes)};
     int i = 0;
     for (auto _ : state) {
-        fillView(&view, texts[++i % 2], key.textFormat, key.needle, key.markFormat);
+        fillView(&view, texts[++i % 2], key.textFormat, key.request.highlightText, key.markFormat, key.rules);
         scrollToEnd(&view);
         // Done when all of it is laid out: either layout would go on in
         // later turns of the event loop.
         view.document()->size();
         finishLayout(&view);
     }
+}
+
+// args: N, bytes per line, 1 for the window's line layout (0: Qt's own, as before)
+void BM_Rebuild(benchmark::State &state)
+{
+    runRebuilds(state, state.range(2) != 0, newestKey());
+}
+
+// args: N, bytes per line, 1 for ten rules (0: the highlight text alone)
+void BM_RulesRebuild(benchmark::State &state)
+{
+    FillKey key = newestKey();
+    if (state.range(2))
+        key.rules = tenRules();
+    runRebuilds(state, true, key);
 }
 
 void BM_PlainWhole(benchmark::State &state)
@@ -435,6 +490,10 @@ BENCHMARK(BM_PlainKLines)
     ->Unit(benchmark::kMillisecond)->Iterations(60);
 BENCHMARK(BM_Rebuild)->ArgsProduct({{20, 200, 999}, {120, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_PlainWhole)->ArgsProduct({{20, 200, 999}, {120, 300, 1000}})->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_RulesRebuild)->ArgsProduct({{999}, {120, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_RulesFollowTick)
+    ->ArgsProduct({{20}, {999}, {120, 1000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)->Iterations(60);
 BENCHMARK(BM_FollowStall)->Args({120, 1})->Args({300, 1})->Args({120, 0})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char *argv[])

@@ -1,5 +1,6 @@
 // MainWindow: on_actionUTF_triggered, on_actionEUC_JP_triggered,
-// on_actionSJIS_triggered, on_actionUnicode_triggered, syncCodecActions.
+// on_actionSJIS_triggered, on_actionUnicode_triggered, syncCodecActions,
+// effectiveCodecName.
 
 #include "linewindowreader.h"
 #include "mainwindow.h"
@@ -50,4 +51,9 @@ void MainWindow::syncCodecActions()
         ui->actionUnicode->setChecked(true);
 
     refresh();
+}
+
+QString MainWindow::effectiveCodecName() const
+{
+    return CodecName::isChosen(codecName) ? codecName : detectedCodec.codecName;
 }

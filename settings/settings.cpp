@@ -5,6 +5,7 @@
 // fontitalic before fontsize) and spell each key once, here.
 
 #include "findbar.h"
+#include "highlightrules.h"
 #include "linewindowreader.h"
 #include "matchlisting.h"
 #include "mainwindow.h"
@@ -141,6 +142,9 @@ void MainWindow::readSettings()
 
     findBar->readSettings(settings);
     matchListing->readSettings(settings);
+
+    // An array of its own beside the flat keys; none gives no rules.
+    highlightRules = RuleMarks(readHighlightRules(settings));
 }
 
 void MainWindow::writeSettings()
@@ -174,4 +178,6 @@ void MainWindow::writeSettings()
 
     findBar->writeSettings(settings);
     matchListing->writeSettings(settings);
+
+    writeHighlightRules(settings, highlightRules.rules());
 }

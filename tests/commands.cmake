@@ -32,3 +32,8 @@ tailpeek_add_test(tst_windowfind tst_windowfind.cpp)
 target_link_libraries(tst_windowfind PRIVATE tailpeekwindowharness)
 tailpeek_add_test(tst_matchlist tst_matchlist.cpp)
 target_link_libraries(tst_matchlist PRIVATE tailpeekwindowharness)
+
+# Highlight rules: precedence and scopes, the store and rule files, the view's
+# context menu.
+tailpeek_add_test(tst_highlightrules tst_highlightrules.cpp)
+target_link_libraries(tst_highlightrules PRIVATE tailpeekwindowharness)

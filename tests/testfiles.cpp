@@ -86,4 +86,13 @@ QByteArray numberedLines(const char *prefix, int first, int last)
     return bytes;
 }
 
+QByteArray fixedWidthLines(int first, int last, int width)
+{
+    QByteArray bytes;
+    bytes.reserve(qMax(0, last - first + 1) * (width + 1));
+    for (int i = first; i <= last; ++i)
+        bytes += QByteArray::number(i).rightJustified(6, '0').append(' ').leftJustified(width, 'x') + '\n';
+    return bytes;
+}
+
 } // namespace testkit

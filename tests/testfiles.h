@@ -19,6 +19,10 @@ bool renamePath(const QString &from, const QString &to);
 
 // Numbered ASCII lines "<prefix> <i>\n" for i in [first, last].
 QByteArray numberedLines(const char *prefix, int first, int last);
+// Lines of one width for i in [first, last]: i in six digits and a space,
+// filled with 'x' to width characters (at least 7), then a line feed. Every
+// line is width + 1 bytes, so every offset is computable.
+QByteArray fixedWidthLines(int first, int last, int width);
 
 } // namespace testkit
 

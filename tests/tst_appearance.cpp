@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 
@@ -43,7 +42,7 @@ const QPalette::ColorGroup colourGroups[] = {QPalette::Active, QPalette::Inactiv
 
 } // namespace
 
-class TestAppearance : public QObject
+class TestAppearance : public QObject, private harness::WindowFixture
 {
     Q_OBJECT
 
@@ -67,34 +66,21 @@ private:
     // Triggers the action; the colour dialog it opens is set to colour and accepted.
     void chooseColour(const char *action, const QColor &colour);
 
-    QTemporaryDir settingsDir;
-    QTemporaryDir filesDir;
     QString path;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<Controls> controls;
-    std::unique_ptr<testkit::ModalDriver> driver;
     std::unique_ptr<FileAccessWatch> watch;
 };
 
 void TestAppearance::initTestCase()
 {
-    QVERIFY(settingsDir.isValid());
-    QVERIFY(filesDir.isValid());
-    harness::prepareApplication(settingsDir.path());
+    QVERIFY(prepare());
     registerJapaneseFontSubstitutes();   // as main() does
-    path = filesDir.filePath(QStringLiteral("look.log"));
+    path = filePath(QStringLiteral("look.log"));
 }
 
 void TestAppearance::init()
 {
-    harness::clearSettings();
     QVERIFY(testkit::writeFile(path, content));
-    driver.reset(new testkit::ModalDriver);
-    window.reset(new MainWindow);
-    controls.reset(new Controls(window.get()));
-    QVERIFY(controls->complete());
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(openWindow(true));
     controls->startMode->setCurrentIndex(WindowRequest::HeaderMode);
     controls->lineCount->setValue(3);
     controls->action("action_3")->trigger();   // extract mode off: every line shows
@@ -108,10 +94,8 @@ void TestAppearance::init()
 void TestAppearance::cleanup()
 {
     watch.reset();
-    controls.reset();
-    window.reset();
-    QVERIFY2(driver->stuck().isEmpty(), qPrintable(driver->stuck().join(QLatin1String(", "))));
-    driver.reset();
+    const QStringList stuck = closeWindow();
+    QVERIFY2(stuck.isEmpty(), qPrintable(stuck.join(QLatin1String(", "))));
 }
 
 void TestAppearance::cancelled_data()

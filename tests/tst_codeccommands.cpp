@@ -2,12 +2,16 @@
 // the four actions carries the mark, the file is read once more and decoded
 // with the chosen codec, and the store receives the codec's name; a stored
 // name the program does not know marks "Unicode" and comes back unchanged.
+// Under "Unicode", Japanese text without a mark is detected in the read that
+// shows it, also when it comes after a first window of plain ASCII.
 
 #include "fileaccesswatch.h"
 #include "mainwindow.h"
 #include "windowharness.h"
 
 #include <QAction>
+#include <QFile>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +63,8 @@ private slots:
     void choice_data();
     void choice();
     void unknownStoredCodecReadsAsUnicode();
+    void detectedWithoutMark_data();
+    void detectedWithoutMark();
 
 private:
     QTemporaryDir settingsDir;
@@ -145,6 +151,43 @@ void TestCodecCommands::unknownStoredCodecReadsAsUnicode()
                  .value(QStringLiteral("codec"))
                  .toString(),
              QStringLiteral("utf-8"));
+}
+
+void TestCodecCommands::detectedWithoutMark_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<bool>("asciiFirst");
+    for (const QByteArray codec : {"SJIS", "EUC-JP", "UTF-8"}) {
+        QTest::newRow(codec) << codec << false;
+        QTest::newRow(codec + " after an ASCII window") << codec << true;
+    }
+}
+
+void TestCodecCommands::detectedWithoutMark()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(bool, asciiFirst);
+    const QString path = filesDir.filePath(QStringLiteral("detect.txt"));
+    QVERIFY(testkit::writeFile(path, asciiFirst ? QByteArray("plain\n") : testWord(codec)));
+    FileAccessWatch watch(path);
+    QVERIFY(watch.isValid());
+    MainWindow window;
+    Controls controls(&window);
+    watch.take();
+    window.openFile(path);
+    if (asciiFirst) {
+        QCOMPARE(window.effectiveCodecName(), QString());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append) && file.write(testWord(codec)) > 0);
+        file.close();
+        watch.take();
+        controls.update->click();
+    }
+    QCOMPARE(watch.takeOpens(), 1);
+    QVERIFY2(controls.text().contains(word), qPrintable(controls.text()));
+    QCOMPARE(window.effectiveCodecName(), QString::fromLatin1(codec));
+    controls.action("actionSJIS")->trigger();   // a chosen codec is used as chosen
+    QCOMPARE(window.effectiveCodecName(), QStringLiteral("SJIS"));
 }
 
 QTEST_MAIN(TestCodecCommands)

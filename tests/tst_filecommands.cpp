@@ -23,7 +23,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QUrl>
@@ -32,7 +31,7 @@
 
 using harness::Controls;
 
-class TestFileCommands : public QObject
+class TestFileCommands : public QObject, private harness::WindowFixture
 {
     Q_OBJECT
 
@@ -56,43 +55,28 @@ private slots:
     void exitClosesWindow();
 
 private:
-    QTemporaryDir settingsDir;
-    QTemporaryDir filesDir;
     QString firstPath;
     QString secondPath;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<Controls> controls;
-    std::unique_ptr<testkit::ModalDriver> driver;
 };
 
 void TestFileCommands::initTestCase()
 {
-    QVERIFY(settingsDir.isValid());
-    QVERIFY(filesDir.isValid());
-    harness::prepareApplication(settingsDir.path());
-    firstPath = filesDir.filePath(QStringLiteral("first.log"));
-    secondPath = filesDir.filePath(QStringLiteral("second.log"));
+    QVERIFY(prepare());
+    firstPath = filePath(QStringLiteral("first.log"));
+    secondPath = filePath(QStringLiteral("second.log"));
 }
 
 void TestFileCommands::init()
 {
-    harness::clearSettings();
     QVERIFY(testkit::writeFile(firstPath, "alpha 1\nbeta 2\nalpha 3\n"));
     QVERIFY(testkit::writeFile(secondPath, "second file\n"));
-    driver.reset(new testkit::ModalDriver);
-    window.reset(new MainWindow);
-    controls.reset(new Controls(window.get()));
-    QVERIFY(controls->complete());
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(openWindow(true));
 }
 
 void TestFileCommands::cleanup()
 {
-    controls.reset();
-    window.reset();
-    QVERIFY2(driver->stuck().isEmpty(), qPrintable(driver->stuck().join(QLatin1String(", "))));
-    driver.reset();
+    const QStringList stuck = closeWindow();
+    QVERIFY2(stuck.isEmpty(), qPrintable(stuck.join(QLatin1String(", "))));
 }
 
 void TestFileCommands::openFileContract_data()

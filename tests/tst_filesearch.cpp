@@ -165,17 +165,21 @@ void TestFileSearch::differential_data()
     QTest::addColumn<bool>("crLf");
     QTest::addColumn<bool>("finalLineFeed");
     QTest::addColumn<bool>("hugeLine");
+    QTest::addColumn<bool>("strayByte");   // the file ends in part of a unit, which shows nothing
 
-    QTest::newRow("UTF-8, LF") << "UTF-8" << QByteArray("UTF-8") << false << false << true << false;
+    QTest::newRow("UTF-8, LF") << "UTF-8" << QByteArray("UTF-8") << false << false << true << false << false;
     QTest::newRow("UTF-8, CR LF, no final LF, a huge line") << "UTF-8" << QByteArray("UTF-8") << false << true
-                                                           << false << true;
-    QTest::newRow("UTF-8 with its mark, detected") << "" << QByteArray("UTF-8") << true << false << false << false;
-    QTest::newRow("Shift-JIS, CR LF") << "SJIS" << QByteArray("Shift_JIS") << false << true << true << false;
-    QTest::newRow("EUC-JP, no final LF") << "EUC-JP" << QByteArray("EUC-JP") << false << false << false << false;
-    QTest::newRow("UTF-16LE") << "" << QByteArray("UTF-16LE") << true << false << true << false;
-    QTest::newRow("UTF-16BE, CR LF") << "" << QByteArray("UTF-16BE") << true << true << false << false;
-    QTest::newRow("UTF-32LE") << "" << QByteArray("UTF-32LE") << true << false << false << false;
-    QTest::newRow("UTF-32BE, CR LF") << "" << QByteArray("UTF-32BE") << true << true << true << false;
+                                                           << false << true << false;
+    QTest::newRow("UTF-8 with its mark, detected") << "" << QByteArray("UTF-8") << true << false << false << false
+                                                   << false;
+    QTest::newRow("Shift-JIS, CR LF") << "SJIS" << QByteArray("Shift_JIS") << false << true << true << false << false;
+    QTest::newRow("EUC-JP, no final LF") << "EUC-JP" << QByteArray("EUC-JP") << false << false << false << false
+                                         << false;
+    QTest::newRow("UTF-16LE, a stray byte") << "" << QByteArray("UTF-16LE") << true << false << true << false << true;
+    QTest::newRow("UTF-16BE, CR LF") << "" << QByteArray("UTF-16BE") << true << true << false << false << false;
+    QTest::newRow("UTF-32LE") << "" << QByteArray("UTF-32LE") << true << false << false << false << false;
+    QTest::newRow("UTF-32BE, CR LF, a stray byte") << "" << QByteArray("UTF-32BE") << true << true << true << false
+                                                   << true;
 }
 
 void TestFileSearch::differential()
@@ -186,14 +190,15 @@ void TestFileSearch::differential()
     QFETCH(bool, crLf);
     QFETCH(bool, finalLineFeed);
     QFETCH(bool, hugeLine);
+    QFETCH(bool, strayByte);
     const int maxChars = 40;
     const bool unicode = codec.startsWith("UTF");
     const Encoder encoder{codec};
     const QByteArray bom = withBom ? encoded(codec, QString(), true) : QByteArray();
-    // Enough lines to fill several of the search's blocks.
-    const RefFile ref = makeFile(encoder, bom, makeLines(unicode, crLf, hugeLine, 9000 / encoder.unitSize()),
+    // Enough lines to fill two or more of the search's blocks of 256 KiB.
+    const RefFile ref = makeFile(encoder, bom, makeLines(unicode, crLf, hugeLine, 25000 / encoder.unitSize()),
                                  finalLineFeed, maxChars);
-    const QString path = files.write(ref.bytes);
+    const QString path = files.write(strayByte ? ref.bytes + 'A' : ref.bytes);
     const int reads = int(ref.reads.size());
 
     SearchRequest request;
@@ -242,7 +247,8 @@ void TestFileSearch::differential()
                 QCOMPARE(result.hit.match.length, match.length);
                 QCOMPARE(result.hit.matchByte, read.unitBytes[size_t(match.start)]);
                 const int anchor = qMax(0, expected - request.leadReads);
-                QCOMPARE(result.hit.anchorByte, ref.reads[size_t(anchor)].start);
+                QVERIFY2(result.hit.anchorByte == ref.reads[size_t(anchor)].start,
+                         qPrintable(what + QStringLiteral(": anchor %1, hit %2").arg(result.hit.anchorByte).arg(read.start)));
                 int inWindow = -1;
                 if (read.text.contains(request.extractFilter, Qt::CaseInsensitive)) {
                     inWindow = 0;
@@ -265,6 +271,13 @@ void TestFileSearch::differential()
                 request, exclude, -1, [&](const std::vector<qint64> &batch) { listed.insert(listed.end(), batch.begin(), batch.end()); });
             QVERIFY2(listed == expected, qPrintable(pattern.text));
             QCOMPARE(listing.count, qint64(expected.size()));
+            // A limit stops the listing after that many.
+            listed.clear();
+            const FileSearch::Listing limited = FileSearch::listAll(
+                request, exclude, 3, [&](const std::vector<qint64> &batch) { listed.insert(listed.end(), batch.begin(), batch.end()); });
+            expected.resize(qMin<size_t>(expected.size(), 3));
+            QVERIFY2(listed == expected, qPrintable(pattern.text));
+            QCOMPARE(limited.limited, listing.count >= 3);
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include "linelayout.h"
 #include "linewindowreader.h"
+#include "testfiles.h"
 #include "viewfill.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -46,12 +47,10 @@ QPointF placeOf(const QTextDocument *document, int line, int column)
     return box.topLeft() + QPointF(row.cursorToX(column), row.y() + row.height() / 2);
 }
 
+// count lines of length characters, numbered from 0.
 QString numberedLines(int count, int length)
 {
-    QString text;
-    for (int i = 0; i < count; ++i)
-        text += QStringLiteral("%1 ").arg(i, 6, 10, QLatin1Char('0')).leftJustified(length, 'x') + '\n';
-    return text;
+    return QString::fromLatin1(testkit::fixedWidthLines(0, count - 1, length));
 }
 
 // Lines of text (not the empty one behind the final line feed) whose
@@ -218,7 +217,7 @@ void TestLineLayout::followedLongLinesKeepFewGlyphs()
     const auto view = lineView(QString());
     FilledView filled;
     FillKey key;
-    key.startMode = WindowRequest::NewestMode;
+    key.request.startMode = WindowRequest::NewestMode;
     int dropped = 0;
     for (int tick = 0; tick <= 40; ++tick) {
         refillView(view.get(), filled, key, windowAt(tick * 25), &dropped);

@@ -74,6 +74,11 @@ private slots:
     void lineLimitClamped();
     void windowBytesOfLongLines_data();
     void windowBytesOfLongLines();
+    void invalidSequencesWithinLimit_data();
+    void invalidSequencesWithinLimit() { checkRow(); }
+    void japaneseDetected_data();
+    void japaneseDetected();
+    void detectionKeptPerFile();
 };
 
 Q_DECLARE_METATYPE(WindowRequest)
@@ -278,7 +283,6 @@ void TestLineWindowReader::lineLimitClamped()
     }
 }
 
-
 // The bytes the reads of a window cover, [windowBegin, windowEnd): a window
 // that ends inside a line over the limit ends where its last read does, not
 // where decoding stopped.
@@ -327,6 +331,88 @@ void TestLineWindowReader::windowBytesOfLongLines()
     QCOMPARE(result.status, WindowResult::Read);
     QCOMPARE(result.windowBegin, begin);
     QCOMPARE(result.windowEnd, end);
+}
+
+void TestLineWindowReader::invalidSequencesWithinLimit_data()
+{
+    // The decoder holds the cut sequence EF BB over the end of a round of
+    // carriage returns and gives its replacement with the next round's 'x'.
+    addColumns();
+    const QByteArray cut = repeated('\r', 8) + "\xEF\xBB" "x";
+    addRow("held over a round, limit 1", cut, makeRequest(Header, 1, 1), QStringLiteral("\uFFFD\n"));
+    addRow("held over a round, limit 2", cut, makeRequest(Header, 1, 2), QStringLiteral("\uFFFD\uFFFD\n"));
+    addRow("percent 0.01, limit 1", "\r\r\r\r\xEF\xBB" "x", makeRequest(Percent, 1, 1, 0.01),
+           QStringLiteral("\uFFFD\n"));
+}
+
+void TestLineWindowReader::japaneseDetected_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QVariant>("request");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("detected");
+    const QString text = QStringLiteral("INFO 要求を処理しました\nWARN 接続が切断されました\n");
+    const QByteArray ascii = QByteArray("INFO plain ASCII line\n").repeated(8);
+    const QString unicode;
+    auto row = [&](const char *name, const QByteArray &bytes, int mode, qint64 lines, const QString &expected,
+                   const char *detected, const QString &codecName = QString()) {
+        QTest::newRow(name) << bytes << QVariant::fromValue(makeRequest(mode, lines, 1000, 50, codecName))
+                            << expected << QString::fromLatin1(detected);
+    };
+    for (const char *codec : {"SJIS", "EUC-JP", "UTF-8"}) {
+        const QByteArray bytes = encoded(codec, text);
+        const QByteArray name(codec);
+        row(name + ", header", bytes, Header, 2, text, codec);
+        row(name + ", newest", bytes, Newest, 1, text.section('\n', 1) + '\n', codec);
+        row(name + ", percent", bytes, Percent, 1, text.section('\n', 1), codec);
+        row(name + " after ASCII, its window", ascii + bytes, Newest, 2, text + '\n', codec);
+        row(name + " after ASCII, an ASCII window", ascii + bytes, Header, 2, ascii.left(44), "");
+    }
+    row("chosen by name, nothing detected", encoded("SJIS", text), Header, 2, text, "", CodecName::ShiftJis);
+    row("a byte-order mark decides", encoded("UTF-16LE", text, true), Header, 2, text, "");
+}
+
+void TestLineWindowReader::japaneseDetected()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QVariant, request);
+    QFETCH(QString, expected);
+    QFETCH(QString, detected);
+    const WindowResult result = LineWindowReader::read(files.write(bytes), request.value<WindowRequest>());
+    QCOMPARE(result.text, expected);
+    QCOMPARE(result.detected.codecName, detected);
+}
+
+// A decision holds for the file it was made on until it shrinks or is replaced.
+void TestLineWindowReader::detectionKeptPerFile()
+{
+    const QString path = files.write(encoded("SJIS", QStringLiteral("表示\n")));
+    WindowRequest request = makeRequest(Header, 1, 1000, 0, QString());
+    request.detected = LineWindowReader::read(path, request).detected;
+    QCOMPARE(request.detected.codecName, QStringLiteral("SJIS"));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("ascii\n");
+    file.close();
+    request.startMode = WindowRequest::NewestMode;   // a window of plain ASCII keeps the decision
+    WindowResult result = LineWindowReader::read(path, request);
+    QCOMPARE(result.text, QStringLiteral("ascii\n\n"));
+    QCOMPARE(result.detected.codecName, QStringLiteral("SJIS"));
+
+    request.detected = result.detected;
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));   // the same inode, shrunk
+    file.write(encoded("EUC-JP", QStringLiteral("表示\n")));
+    file.close();
+    result = LineWindowReader::read(path, request);
+    QCOMPARE(result.detected.codecName, QStringLiteral("EUC-JP"));
+    QCOMPARE(result.text, QStringLiteral("表示\n\n"));
+
+    request.detected = result.detected;   // another file of the same size takes the path
+    const QString other = files.write(encoded("SJIS", QStringLiteral("表示\n")));
+    QVERIFY(QFile::remove(path) && QFile::rename(other, path));
+    result = LineWindowReader::read(path, request);
+    QCOMPARE(result.detected.codecName, QStringLiteral("SJIS"));
 }
 
 QTEST_GUILESS_MAIN(TestLineWindowReader)

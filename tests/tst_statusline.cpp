@@ -1,14 +1,16 @@
-// The status line through a real window: no file; the encoding for each codec
-// and each byte-order mark; size and the window's byte range in each start
-// mode; the follow state; a failure, with the warning's reason, until a read
-// works again (also a timer reload that finds the file back at its old size);
-// and the time of the last read that changed the view.
+// The status line on a bare status bar, fed what real reads return: no file;
+// the encoding for each codec, each byte-order mark and each detected Japanese
+// encoding; size and the window's byte range in each start mode; the follow
+// states; a failure until a read works again (also a timer read that finds the
+// file back at its old size); the time of the last read that changed the view;
+// one font for every field. Through a real window: the follow state as the mode, the timer and
+// 最新追跡 change it, and a failure that gives the warning's reason.
 
+#include "enginetestkit.h"
 #include "mainwindow.h"
 #include "statusline.h"
 #include "windowharness.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -17,31 +19,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QSpinBox>
-#include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextCodec>
 
 #include <memory>
 
-using harness::Controls;
-
-namespace {
-
-// "ln 000001\n" ... : ten bytes a line, so every offset is computable.
-QByteArray numberedLines(int count)
-{
-    QByteArray bytes;
-    bytes.reserve(count * 10);
-    for (int i = 1; i <= count; ++i)
-        bytes += "ln " + QByteArray::number(i).rightJustified(6, '0') + '\n';
-    return bytes;
-}
-
-} // namespace
-
-class TestStatusLine : public QObject
+class TestStatusLine : public QObject, private harness::WindowFixture
 {
     Q_OBJECT
 
@@ -57,55 +42,58 @@ private slots:
     void sizeAndRange();
     void followState_data();
     void followState();
+    void followStateFromTheWindow();
     void failureUntilAReadWorks();
     void failureEndsWhenTheFileIsBackUnchanged();
     void timeOfTheLastChange();
     void oneFont();
 
 private:
+    // Reads logPath as a reload with request would, and shows the result.
+    WindowResult showRead(const WindowRequest &request, bool viewChanged = true, qint64 skipIfSize = -1);
     QLabel *label(const char *name) const;
     // The label's text, or "(hidden)".
     QString shown(const char *name) const;
-    // Opens logPath expecting the read warning; returns its text.
-    QString openExpectingWarning();
 
-    QTemporaryDir settingsDir;
-    QTemporaryDir filesDir;
     QString logPath;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<Controls> controls;
-    std::unique_ptr<testkit::ModalDriver> driver;
+    std::unique_ptr<QStatusBar> bar;
+    StatusLine *line = nullptr;   // the bar's, or the window's in the window cases
 };
 
 void TestStatusLine::initTestCase()
 {
-    QVERIFY(settingsDir.isValid());
-    QVERIFY(filesDir.isValid());
-    harness::prepareApplication(settingsDir.path());
-    logPath = filesDir.filePath(QStringLiteral("status.log"));
+    QVERIFY(prepare());
+    logPath = filePath(QStringLiteral("status.log"));
 }
 
 void TestStatusLine::init()
 {
-    harness::clearSettings();
     QFile::remove(logPath);
-    window = std::make_unique<MainWindow>();
-    controls = std::make_unique<Controls>(window.get());
-    QVERIFY(controls->complete());
-    driver = std::make_unique<testkit::ModalDriver>();
+    bar = std::make_unique<QStatusBar>();
+    line = new StatusLine(bar.get(), bar.get());
 }
 
 void TestStatusLine::cleanup()
 {
-    QVERIFY2(driver->stuck().isEmpty(), qPrintable(driver->stuck().join(", ")));
-    driver.reset();
-    controls.reset();
-    window.reset();
+    const QStringList stuck = closeWindow();
+    QVERIFY2(stuck.isEmpty(), qPrintable(stuck.join(", ")));
+    bar.reset();
+}
+
+WindowResult TestStatusLine::showRead(const WindowRequest &request, bool viewChanged, qint64 skipIfSize)
+{
+    const WindowResult result = LineWindowReader::read(logPath, request, skipIfSize);
+    if (result.status == WindowResult::Read || result.status == WindowResult::Unchanged)
+        line->showRead(logPath, request.codecName, result, viewChanged);
+    else
+        line->showFailure(logPath, result.errorString);
+    return result;
 }
 
 QLabel *TestStatusLine::label(const char *name) const
 {
-    return window->findChild<QLabel *>(QLatin1String(name));
+    const QObject *scope = window ? static_cast<QObject *>(window.get()) : bar.get();
+    return scope->findChild<QLabel *>(QLatin1String(name));
 }
 
 QString TestStatusLine::shown(const char *name) const
@@ -116,37 +104,27 @@ QString TestStatusLine::shown(const char *name) const
     return l->isHidden() ? QStringLiteral("(hidden)") : l->text();
 }
 
-QString TestStatusLine::openExpectingWarning()
-{
-    QString warning;
-    driver->onNextModal([&](QWidget *modal) {
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            warning = box->text();
-            box->accept();
-        }
-    });
-    window->openFile(logPath);
-    return warning;
-}
-
 void TestStatusLine::noFile()
 {
     QCOMPARE(shown("statusFile"), QString::fromUtf8("ファイル未選択"));
     for (const char *name : {"statusFailure", "statusSize", "statusEncoding", "statusRange",
                              "statusFilter", "statusChanged", "statusFollow", "statusNote"})
         QVERIFY2(label(name) && label(name)->isHidden(), name);
-    window->openFile(QString());
+    QVERIFY(testkit::writeFile(logPath, testkit::fixedWidthLines(1, 3, 9)));
+    showRead(makeRequest(Header, 20));
+    line->showNoFile();
     QCOMPARE(shown("statusFile"), QString::fromUtf8("ファイル未選択"));
+    QCOMPARE(shown("statusSize"), QStringLiteral("(hidden)"));
 }
 
 void TestStatusLine::encoding_data()
 {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("codecName");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("chosen");
 
-    const QString detect = QStringLiteral("actionUnicode");
+    const QString detect;
     const QString locale = QString::fromLatin1(QTextCodec::codecForLocale()->name());
     QTest::newRow("detection, UTF-16LE mark") << detect << QByteArray("\xFF\xFEl\0\n\0", 6) << "UTF-16LE (BOM)" << false;
     QTest::newRow("detection, UTF-16BE mark") << detect << QByteArray("\xFE\xFF\0l\0\n", 6) << "UTF-16BE (BOM)" << false;
@@ -154,23 +132,26 @@ void TestStatusLine::encoding_data()
     QTest::newRow("detection, UTF-32BE mark") << detect << QByteArray("\0\0\xFE\xFF\0\0\0l\0\0\0\n", 12) << "UTF-32BE (BOM)" << false;
     QTest::newRow("detection, UTF-8 mark") << detect << QByteArray("\xEF\xBB\xBFl\n") << "UTF-8 (BOM)" << false;
     QTest::newRow("detection, no mark: the locale's codec") << detect << QByteArray("l\n") << locale << false;
-    QTest::newRow("ShiftJIS") << QStringLiteral("actionSJIS") << QByteArray("\x93\xfa\x96\x7b\n") << "Shift_JIS" << true;
-    QTest::newRow("EUC-JP") << QStringLiteral("actionEUC_JP") << QByteArray("\xc6\xfc\xcb\xdc\n") << "EUC-JP" << true;
-    QTest::newRow("UTF-8") << QStringLiteral("actionUTF") << QByteArray("l\n") << "UTF-8" << true;
-    QTest::newRow("UTF-8 with a mark") << QStringLiteral("actionUTF") << QByteArray("\xEF\xBB\xBFl\n") << "UTF-8 (BOM)" << true;
-    QTest::newRow("ShiftJIS over a UTF-16 mark: no detection") << QStringLiteral("actionSJIS") << QByteArray("\xFF\xFEl\0\n\0", 6) << "Shift_JIS" << true;
+    QTest::newRow("detection, Shift-JIS") << detect << QByteArray("\x93\xfa\x96\x7b\n") << "Shift_JIS（自動判定）" << false;
+    QTest::newRow("detection, EUC-JP") << detect << QByteArray("\xc6\xfc\xcb\xdc\n") << "EUC-JP（自動判定）" << false;
+    QTest::newRow("detection, UTF-8") << detect << QByteArray("\xe6\x97\xa5\n") << "UTF-8（自動判定）" << false;
+    QTest::newRow("ShiftJIS") << "SJIS" << QByteArray("\x93\xfa\x96\x7b\n") << "Shift_JIS" << true;
+    QTest::newRow("EUC-JP") << "EUC-JP" << QByteArray("\xc6\xfc\xcb\xdc\n") << "EUC-JP" << true;
+    QTest::newRow("UTF-8") << "UTF-8" << QByteArray("l\n") << "UTF-8" << true;
+    QTest::newRow("UTF-8 with a mark") << "UTF-8" << QByteArray("\xEF\xBB\xBFl\n") << "UTF-8 (BOM)" << true;
+    QTest::newRow("ShiftJIS over a UTF-16 mark: no detection") << "SJIS" << QByteArray("\xFF\xFEl\0\n\0", 6) << "Shift_JIS" << true;
+    QTest::newRow("an unknown name detects") << "utf-8" << QByteArray("\xFF\xFEl\0\n\0", 6) << "UTF-16LE (BOM)" << false;
 }
 
 void TestStatusLine::encoding()
 {
-    QFETCH(QString, action);
+    QFETCH(QString, codecName);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
     QFETCH(bool, chosen);
 
     QVERIFY(testkit::writeFile(logPath, bytes));
-    window->openFile(logPath);
-    controls->action(action.toLatin1().constData())->trigger();   // refreshes
+    showRead(makeRequest(Header, 20, 1000, 0, codecName));
     QCOMPARE(shown("statusEncoding"), expected);
     QCOMPARE(label("statusEncoding")->toolTip(),
              chosen ? QString::fromUtf8("文字コード（指定）") : QString::fromUtf8("文字コード（Unicode 自動判定）"));
@@ -205,12 +186,8 @@ void TestStatusLine::sizeAndRange()
     QFETCH(QString, size);
     QFETCH(QString, range);
 
-    QVERIFY(testkit::writeFile(logPath, numberedLines(lines)));
-    controls->startMode->setCurrentIndex(mode);
-    controls->percent->setValue(percent);
-    controls->lineCount->setValue(lineCount);
-    QCOMPARE(controls->startMode->currentIndex(), mode);
-    window->openFile(logPath);
+    QVERIFY(testkit::writeFile(logPath, testkit::fixedWidthLines(1, lines, 9)));
+    showRead(makeRequest(mode, lineCount, 1000, percent, QString()));
     QCOMPARE(shown("statusFile"), QStringLiteral("status.log"));
     QCOMPARE(label("statusFile")->toolTip(), logPath);
     QCOMPARE(shown("statusSize"), size);
@@ -233,31 +210,42 @@ void TestStatusLine::followState()
 {
     QFETCH(int, state);
     QFETCH(QString, expected);
+    line->setFollowState(StatusLine::FollowState(state));
+    QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));   // no file yet
+    QVERIFY(testkit::writeFile(logPath, testkit::fixedWidthLines(1, 5, 9)));
+    showRead(makeRequest(Newest, 20));
+    QCOMPARE(shown("statusFollow"), expected);
+}
 
-    QVERIFY(testkit::writeFile(logPath, numberedLines(5)));
-    controls->startMode->setCurrentIndex(1);
+void TestStatusLine::followStateFromTheWindow()
+{
+    QVERIFY(openWindow());
+    QVERIFY(testkit::writeFile(logPath, testkit::fixedWidthLines(1, 5, 9)));
+    controls->startMode->setCurrentIndex(WindowRequest::NewestMode);
     window->openFile(logPath);
     QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));   // newest, but no auto-update
     controls->frequency->setCurrentIndex(2);
     QCOMPARE(shown("statusFollow"), QString::fromUtf8("追跡中"));
-    controls->startMode->setCurrentIndex(0);
+    controls->startMode->setCurrentIndex(WindowRequest::HeaderMode);
     QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));
     controls->track->click();   // 最新追跡: newest mode, every 0.5 s
     QCOMPARE(shown("statusFollow"), QString::fromUtf8("追跡中"));
     controls->frequency->setCurrentIndex(0);
     QCOMPARE(shown("statusFollow"), QStringLiteral("(hidden)"));
-    controls->track->click();
-
-    auto *line = window->findChild<StatusLine *>();
-    QVERIFY(line);
-    line->setFollowState(StatusLine::FollowState(state));
-    QCOMPARE(shown("statusFollow"), expected);
 }
 
 void TestStatusLine::failureUntilAReadWorks()
 {
+    QVERIFY(openWindow());
     window->findChild<StatusLine *>()->setClock([] { return QTime(12, 34, 56); });
-    const QString warning = openExpectingWarning();
+    QString warning;
+    driver->onNextModal([&](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            warning = box->text();
+            box->accept();
+        }
+    });
+    window->openFile(logPath);
     QVERIFY(driver->acted());
     const QString failure = shown("statusFailure");
     const QString prefix = QString::fromUtf8("読込失敗（12:34:56 から）: ");
@@ -268,7 +256,7 @@ void TestStatusLine::failureUntilAReadWorks()
     QCOMPARE(shown("statusFile"), QStringLiteral("status.log"));
     QCOMPARE(shown("statusSize"), QStringLiteral("(hidden)"));   // nothing was read
 
-    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
+    QVERIFY(testkit::writeFile(logPath, testkit::fixedWidthLines(1, 3, 9)));
     controls->update->click();
     QCOMPARE(shown("statusFailure"), QStringLiteral("(hidden)"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 30 B"));
@@ -276,16 +264,17 @@ void TestStatusLine::failureUntilAReadWorks()
 
 void TestStatusLine::failureEndsWhenTheFileIsBackUnchanged()
 {
-    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
-    window->openFile(logPath);
+    const QByteArray lines = testkit::fixedWidthLines(1, 3, 9);
+    QVERIFY(testkit::writeFile(logPath, lines));
+    showRead(makeRequest(Newest, 20));
     QVERIFY(QFile::remove(logPath));
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "reloadFile"));   // a timer reload: no box
+    QCOMPARE(showRead(makeRequest(Newest, 20), false, lines.size()).status, WindowResult::OpenFailed);
     QVERIFY(!label("statusFailure")->isHidden());
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 30 B"));   // what the view still shows
 
     // Back at the size of the last read: the timer reads nothing, but the file opens.
-    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "reloadFile"));
+    QVERIFY(testkit::writeFile(logPath, lines));
+    QCOMPARE(showRead(makeRequest(Newest, 20), false, lines.size()).status, WindowResult::Unchanged);
     QCOMPARE(shown("statusFailure"), QStringLiteral("(hidden)"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 30 B"));
 }
@@ -293,31 +282,28 @@ void TestStatusLine::failureEndsWhenTheFileIsBackUnchanged()
 void TestStatusLine::timeOfTheLastChange()
 {
     QTime now(10, 0, 0);
-    auto *line = window->findChild<StatusLine *>();
-    QVERIFY(line);
     line->setClock([&] { return now; });
-    controls->startMode->setCurrentIndex(1);
-    QVERIFY(testkit::writeFile(logPath, numberedLines(3)));
-    window->openFile(logPath);
+    QVERIFY(testkit::writeFile(logPath, testkit::fixedWidthLines(1, 3, 9)));
+    showRead(makeRequest(Newest, 20));
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:00"));
 
     now = QTime(10, 0, 5);
-    controls->update->click();   // read again, the view stays the same
+    showRead(makeRequest(Newest, 20), false);   // read again, the view stays the same
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:00"));
-    QVERIFY(testkit::appendFile(logPath, "ln 000004\n"));
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "reloadFile"));
+    QVERIFY(testkit::appendFile(logPath, testkit::fixedWidthLines(4, 4, 9)));
+    showRead(makeRequest(Newest, 20), false);   // a new size tells of a change
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:05"));
     QCOMPARE(shown("statusSize"), QStringLiteral("サイズ 40 B"));
 
     now = QTime(10, 0, 9);
-    controls->lineCount->setValue(2);   // the same file and size, fewer lines in view
+    showRead(makeRequest(Newest, 2), true);   // the same file and size, fewer lines in view
     QCOMPARE(shown("statusChanged"), QString::fromUtf8("最終更新 10:00:09"));
 }
 
 void TestStatusLine::oneFont()
 {
     // Digits and kana from one font, which has both where any installed font has kana.
-    const auto labels = window->statusBar()->findChildren<QLabel *>();
+    const auto labels = bar->findChildren<QLabel *>();
     QVERIFY(labels.size() > 1);
     const QString family = QFontInfo(labels.first()->font()).family();
     for (const QLabel *l : labels)

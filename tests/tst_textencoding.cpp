@@ -1,5 +1,6 @@
 // TextEncoding alone: which decoding a codec name and the file's first bytes
-// select, and where the next character boundary lies in each encoding.
+// select, which Japanese encoding bytes without a mark are in, and where the
+// next character boundary lies in each encoding.
 
 #include "filebytes.h"
 #include "textencoding.h"
@@ -18,7 +19,32 @@ private slots:
     void choose();
     void alignToCharacter_data();
     void alignToCharacter();
+    void detectJapanese_data();
+    void detectJapanese();
 };
+
+namespace {
+
+const char *codecOf(TextEncoding::Family family)
+{
+    switch (family) {
+    case TextEncoding::Utf8:
+        return "UTF-8";
+    case TextEncoding::ShiftJis:
+        return "SJIS";
+    case TextEncoding::EucJp:
+        return "EUC-JP";
+    default:
+        return "";
+    }
+}
+
+bool decodesCleanly(const char *codec, const QByteArray &bytes)
+{
+    return !QTextCodec::codecForName(codec)->toUnicode(bytes).contains(QChar::ReplacementCharacter);
+}
+
+} // namespace
 
 void TestTextEncoding::choose_data()
 {
@@ -103,6 +129,46 @@ void TestTextEncoding::alignToCharacter()
     FileBytes fileBytes(file.handle(), bytes.size());
     const TextEncoding encoding = TextEncoding::choose(codecName, fileBytes.head());
     QCOMPARE(encoding.alignToCharacter(fileBytes, position, bytes.size() / encoding.unitSize), aligned);
+}
+
+void TestTextEncoding::detectJapanese_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("mustMatch");   // false: any choice that decodes as cleanly as the rest
+
+    QTest::newRow("ASCII only") << QByteArray("2026-12-09 INFO ok\n") << "" << true;
+    QTest::newRow("empty") << QByteArray() << "" << true;
+    QTest::newRow("UTF-8 that is not Japanese") << QByteArray("caf\xC3\xA9\n") << "UTF-8" << true;
+    QTest::newRow("a sequence cut by the end says nothing") << QByteArray("0123456789 \xE3\x81") << "" << true;
+    QTest::newRow("EUC-JP, one character") << QByteArray("x \xA4\xA2\n") << "EUC-JP" << true;
+    QTest::newRow("Shift-JIS, one character") << QByteArray("x \x82\xA0\n") << "SJIS" << true;
+    QTest::newRow("Shift-JIS, an ASCII trail byte") << QByteArray("\x95\x5C\x8E\xA6\n") << "SJIS" << true;
+    QTest::newRow("undecodable in all three") << QByteArray("\xFF\xFE\xFD\x80\n") << "" << true;
+
+    // Windows of generated log lines (tools/make-detection-windows.py).
+    QFile file(QStringLiteral(TAILPEEK_DETECTION_WINDOWS));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    while (!file.atEnd()) {
+        const QList<QByteArray> fields = file.readLine().trimmed().split('\t');
+        QCOMPARE(fields.size(), 4);
+        QTest::newRow(fields[0].constData()) << QByteArray::fromHex(fields[3]) << QString::fromLatin1(fields[1])
+                                             << (fields[2].toInt() >= 4);
+    }
+}
+
+void TestTextEncoding::detectJapanese()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    QFETCH(bool, mustMatch);
+    const char *chosen = codecOf(TextEncoding::detectJapanese(bytes));
+    if (mustMatch)
+        QCOMPARE(QString::fromLatin1(chosen), expected);
+    if (*chosen && !decodesCleanly(chosen, bytes)) {
+        for (const char *other : {"UTF-8", "SJIS", "EUC-JP"})
+            QVERIFY2(!decodesCleanly(other, bytes), other);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTextEncoding)

@@ -1,7 +1,7 @@
 // The view that a reload leaves, whichever way it got there: a seeded
 // differential run compares the real window, after every step of a random
 // session (growth, truncation, rotation, modes, line counts, codecs, extract
-// mode, highlight texts, colours, selections), with a fresh window that built
+// mode, highlight texts, colours, highlight rules, selections), with a fresh window that built
 // the same file from scratch: text, every format, block count, and the scroll
 // position while it follows the end; and where every line lies, and that what
 // the window shows is the view painted afresh (lines are moved, not repainted).
@@ -9,6 +9,8 @@
 // TAILPEEK_VIEW_SEEDS and TAILPEEK_VIEW_STEPS set the size of the run
 // (default 4 seeds of 50 steps); TAILPEEK_VIEW_SEED runs one seed.
 
+#include "highlightrules.h"
+#include "highlightrulesdialog.h"
 #include "linelayout.h"
 #include "mainwindow.h"
 #include "windowharness.h"
@@ -138,19 +140,49 @@ struct Session
     QRandomGenerator random;
     QString path;
     int line = 0;             // lines written so far, for self-numbering
-    int codec = 0;            // index into codecNames
+    int codec = 0;            // index into codecNames: what the window decodes with
+    // The file's own encoding, fixed until it is rotated: the codec chosen
+    // then, UTF-8 for Unicode. A window that detected it keeps the decision
+    // for the file, as a fresh window would make it again only on a file of
+    // one encoding.
+    int fileCodec = 2;
     bool extract = false;
     qint64 limit = 1000;
     QColor markBackground = QColor("#ffff00");
     QColor markForeground = QColor("#ff0000");
     QColor textColour = QColor("#000000");
     bool openLine = false;    // the file ends inside a line
+    HighlightRules rules;     // as the window took them from the rules dialog
+
+    HighlightRules randomRules()
+    {
+        // Literal and regular, overlapping each other and the highlight
+        // texts, one invalid, one matching at every line start.
+        static const char *const patterns[] = {"error", "ERROR", "worker", "警告", "e", "ms",
+                                               "\\d{3}", "in \\d+ ms", "e+", "^0000\\d", "行$",
+                                               "(unclosed"};
+        const auto colour = [this] {
+            return random.bounded(3) == 0 ? QColor() : QColor::fromRgb(random.bounded(0x1000000));
+        };
+        HighlightRules made;
+        for (int i = random.bounded(6); i > 0; --i) {
+            HighlightRule rule;
+            const int which = random.bounded(int(std::size(patterns)));
+            rule.pattern.text = QString::fromUtf8(patterns[which]);
+            rule.pattern.regex = which >= 6 || random.bounded(4) == 0;
+            rule.pattern.caseSensitive = random.bounded(3) == 0;
+            rule.enabled = random.bounded(5) != 0;
+            rule.wholeLine = random.bounded(3) == 0;
+            rule.foreground = colour();
+            rule.background = colour();
+            made.append(rule);
+        }
+        return made;
+    }
 
     QByteArray encode(const QString &text) const
     {
-        if (codec == 0)
-            return text.toUtf8();
-        return QTextCodec::codecForName(codecNames[codec])->fromUnicode(text);
+        return QTextCodec::codecForName(codecNames[fileCodec])->fromUnicode(text);
     }
 
     QByteArray lines(int count)
@@ -274,6 +306,7 @@ void TestViewDifferential::step(Session &s, Controls &c)
         testkit::writeFile(s.path, readFile(s.path).left(s.random.bounded(0, 2000)));
     } else if (kind < 54) {   // rotation: a new file under the same name
         QFile::remove(s.path);
+        s.fileCodec = s.codec == 0 ? 2 : s.codec;
         testkit::writeFile(s.path, s.lines(s.random.bounded(0, 80)));
     } else if (kind < 60) {
         const int mode = s.random.bounded(3);
@@ -297,6 +330,15 @@ void TestViewDifferential::step(Session &s, Controls &c)
         const int which = s.random.bounded(3);
         chooseColour(which == 0 ? "action_2" : which == 1 ? "action_4" : "action_5",
                      which == 0 ? &s.textColour : which == 1 ? &s.markBackground : &s.markForeground);
+    } else if (kind < 88) {   // new rules through the rules dialog
+        const HighlightRules wanted = s.randomRules();
+        driver->onNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<HighlightRulesDialog *>(modal);
+            dialog->showRules(wanted);
+            s.rules = dialog->rules();   // an invalid pattern comes back disabled
+            dialog->accept();
+        });
+        c.window->editHighlightRules();
     } else {   // the reader selects some lines while the file grows
         const int blocks = c.view->document()->blockCount();
         const int first = s.random.bounded(blocks);
@@ -321,6 +363,7 @@ QString TestViewDifferential::compareWithFresh(const Session &s, const Controls 
         settings.setValue(QStringLiteral("txcolor"), s.textColour.name());
         settings.setValue(QStringLiteral("hlbgcol"), s.markBackground.name());
         settings.setValue(QStringLiteral("hltxcol"), s.markForeground.name());
+        writeHighlightRules(settings, s.rules);
     }
     MainWindow fresh;
     Controls f(&fresh);

@@ -1,6 +1,7 @@
 // Filling the view and marking the highlight text: the marks must be exactly
 // those that QTextDocument::find() gives match after match, in the format with
-// its five properties, merged into the view's own format.
+// its five properties, merged into the view's own format. Where a newer window
+// continues an older one, so that a fill only appends.
 
 #include "viewfill.h"
 
@@ -73,6 +74,8 @@ private slots:
     void emptyNeedleMarksNothing();
     void marksLeaveNoUndoHistory();
     void newestModeScrollsToTheEnd();
+    void findOverlap_data();
+    void findOverlap();
 };
 
 void TestViewFill::formatHasExactlyTheFiveProperties()
@@ -196,6 +199,39 @@ void TestViewFill::newestModeScrollsToTheEnd()
     QCOMPARE(bar->value(), bar->maximum());
     fillView(&view, text, QTextCharFormat(), QString(), QTextCharFormat());
     QCOMPARE(bar->value(), 0);
+}
+
+void TestViewFill::findOverlap_data()
+{
+    QTest::addColumn<QString>("older");
+    QTest::addColumn<QString>("newer");
+    QTest::addColumn<int>("dropped");
+    QTest::addColumn<int>("kept");
+
+    QTest::newRow("lines appended") << "a\nb\n" << "a\nb\nc\n" << 0 << 4;
+    QTest::newRow("lines left at the top") << "a\nb\nc\n" << "b\nc\nd\ne\n" << 2 << 4;
+    QTest::newRow("the same text") << "a\nb\n" << "a\nb\n" << 0 << 4;
+    QTest::newRow("the empty line behind a final line feed") << "a\nb\n\n" << "b\nc\n\n" << 2 << 2;
+    QTest::newRow("an unterminated last line completed") << "a\nb\npar\n" << "b\npartial\nx\n" << 2 << 2;
+    QTest::newRow("everything left") << "a\nb\n" << "x\ny\n" << -1 << 0;
+    QTest::newRow("a match inside a line is none") << "xa\nb\n" << "a\nb\nc\n" << -1 << 0;
+    QTest::newRow("a line in the middle differs") << "a\nb\nc\n" << "a\nB\nc\nd\n" << -1 << 0;
+    QTest::newRow("older empty") << "" << "a\n" << -1 << 0;
+    QTest::newRow("newer without its final line feed") << "a\n" << "a\nb" << -1 << 0;
+    // Twenty equal lines: the first candidate already continues.
+    QTest::newRow("many equal lines") << QString("x\n").repeated(20) << QString("x\n").repeated(20) + "y\n" << 0 << 40;
+}
+
+void TestViewFill::findOverlap()
+{
+    QFETCH(QString, older);
+    QFETCH(QString, newer);
+    QFETCH(int, dropped);
+    QFETCH(int, kept);
+    const WindowOverlap overlap = ::findOverlap(older, newer);
+    QCOMPARE(overlap.dropped, dropped);
+    if (dropped >= 0)
+        QCOMPARE(overlap.kept, kept);
 }
 
 QTEST_MAIN(TestViewFill)

@@ -30,15 +30,6 @@ using harness::Controls;
 
 namespace {
 
-// Short self-numbered lines, first to last.
-QByteArray numbered(int first, int last)
-{
-    QByteArray bytes;
-    for (int i = first; i <= last; ++i)
-        bytes += QString::asprintf("%06d info line\n", i).toLatin1();
-    return bytes;
-}
-
 // Lays the whole document out and lets the scroll bars catch up.
 void settle(QTextEdit *view)
 {
@@ -90,7 +81,7 @@ std::unique_ptr<MainWindow> TestViewFollow::followingWindow(const QString &path,
 void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
 {
     const QString path = dir.filePath(QStringLiteral("selection.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 100)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 100, 16)));
     auto window = followingWindow(path, 60);
     Controls c(window.get());
     QTRY_VERIFY(c.text().contains(QLatin1String("000100 ")));
@@ -103,13 +94,13 @@ void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
     const QString selected = cursor.selectedText();
     const auto topLine = [&] { return c.view->cursorForPosition(QPoint(0, 0)).block().text(); };
     const QString top = topLine();
-    QVERIFY(testkit::appendFile(path, numbered(101, 130)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(101, 130, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000130 ")), 3000);
     QCOMPARE(c.view->textCursor().selectedText(), selected);
     QCOMPARE(topLine(), top);   // the same lines stay in sight
 
     // Once its line has left the window, the selection goes with it.
-    QVERIFY(testkit::appendFile(path, numbered(131, 190)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(131, 190, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000190 ")), 3000);
     QVERIFY(!c.view->textCursor().hasSelection());
 }
@@ -117,7 +108,7 @@ void TestViewFollow::selectionIsKeptWhileNewLinesArrive()
 void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
 {
     const QString path = dir.filePath(QStringLiteral("scrolled.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 200, 16)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     QScrollBar *bar = c.view->verticalScrollBar();
@@ -127,13 +118,13 @@ void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
 
     bar->setSliderPosition(bar->maximum() / 2);   // the reader drags the slider up
     const QString top = c.view->cursorForPosition(QPoint(0, 0)).block().text();
-    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(201, 205, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     QCOMPARE(c.view->cursorForPosition(QPoint(0, 0)).block().text(), top);
     QVERIFY(bar->value() < bar->maximum());
 
     bar->setSliderPosition(bar->maximum());   // back at the end: following again
-    QVERIFY(testkit::appendFile(path, numbered(206, 210)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(206, 210, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000210 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());
@@ -142,7 +133,7 @@ void TestViewFollow::scrolledAwayViewStaysAndFollowsAgainAtTheEnd()
 void TestViewFollow::trackNewestFollowsAgain()
 {
     const QString path = dir.filePath(QStringLiteral("track.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 200, 16)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     QScrollBar *bar = c.view->verticalScrollBar();
@@ -155,7 +146,7 @@ void TestViewFollow::trackNewestFollowsAgain()
     c.track->click();   // already newest at 0.5 s: nothing is read, the end is followed
     QVERIFY(!c.view->textCursor().hasSelection());
     QCOMPARE(bar->value(), bar->maximum());
-    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(201, 205, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());
@@ -257,7 +248,7 @@ void TestViewFollow::newWindowStartsWhereItShould()
     QFETCH(int, action);
     QFETCH(int, place);
     const QString path = dir.filePath(QStringLiteral("new-window.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 300)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 300, 16)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     c.startMode->setCurrentIndex(mode);
@@ -302,7 +293,7 @@ void TestViewFollow::newWindowStartsWhereItShould()
 void TestViewFollow::ctrlHomeAndCtrlEnd()
 {
     const QString path = dir.filePath(QStringLiteral("keys.log"));
-    QVERIFY(testkit::writeFile(path, numbered(1, 200)));
+    QVERIFY(testkit::writeFile(path, testkit::fixedWidthLines(1, 200, 16)));
     auto window = followingWindow(path, 150);
     Controls c(window.get());
     QScrollBar *bar = c.view->verticalScrollBar();
@@ -319,7 +310,7 @@ void TestViewFollow::ctrlHomeAndCtrlEnd()
     QTest::keyClick(c.view, Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(follow->text(), QString::fromUtf8("追跡中"));
-    QVERIFY(testkit::appendFile(path, numbered(201, 205)));
+    QVERIFY(testkit::appendFile(path, testkit::fixedWidthLines(201, 205, 16)));
     QTRY_VERIFY_WITH_TIMEOUT(c.text().contains(QLatin1String("000205 ")), 3000);
     settle(c.view);
     QCOMPARE(bar->value(), bar->maximum());

@@ -14,9 +14,43 @@
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTest>
 #include <QTextEdit>
 
 namespace harness {
+
+WindowFixture::~WindowFixture() = default;
+
+bool WindowFixture::prepare()
+{
+    if (!settingsDir.isValid() || !filesDir.isValid())
+        return false;
+    prepareApplication(settingsDir.path());
+    return true;
+}
+
+bool WindowFixture::openWindow(bool show)
+{
+    clearSettings();
+    driver = std::make_unique<testkit::ModalDriver>();
+    window = std::make_unique<MainWindow>();
+    controls = std::make_unique<Controls>(window.get());
+    if (show) {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return false;
+    }
+    return controls->complete();
+}
+
+QStringList WindowFixture::closeWindow()
+{
+    controls.reset();
+    window.reset();
+    const QStringList stuck = driver ? driver->stuck() : QStringList();
+    driver.reset();
+    return stuck;
+}
 
 void prepareApplication(const QString &folder)
 {

@@ -2,14 +2,18 @@
 #define WINDOWHARNESS_H
 
 // Shared by the window tests: a settings store in a temporary folder, the
-// window's controls by object name, and the marks found in the view. The
-// files and the dialogs are the shared test kit's (testfiles.h, modaldriver.h).
+// window's controls by object name, a fresh window for each test function,
+// and the marks found in the view. The files and the dialogs are the shared
+// test kit's (testfiles.h, modaldriver.h).
 
 #include "modaldriver.h"
 #include "testfiles.h"
 
 #include <QColor>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 class MainWindow;
 class QAction;
@@ -51,6 +55,32 @@ struct Controls
     QAction *action(const char *objectName) const;
     bool complete() const;   // every widget above was found
     QString text() const;    // the view's plain text
+};
+
+// One window a test function, on the default settings, with a driver that
+// answers its dialogs; the settings and the test's files live in temporary
+// folders as long as the fixture.
+class WindowFixture
+{
+public:
+    // From initTestCase: whether the folders exist; points the settings there.
+    ~WindowFixture();
+    bool prepare();
+    // From init: forgets the settings and makes the driver, the window (shown
+    // and exposed when show) and its controls; whether every control was found.
+    bool openWindow(bool show = false);
+    // From cleanup: closes the window; the dialogs it left open.
+    QStringList closeWindow();
+    // A path in the files folder.
+    QString filePath(const QString &name) const { return filesDir.filePath(name); }
+
+    std::unique_ptr<testkit::ModalDriver> driver;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Controls> controls;
+
+private:
+    QTemporaryDir settingsDir;
+    QTemporaryDir filesDir;
 };
 
 // Characters of the view whose background is colour.

@@ -2,8 +2,10 @@
 """Writes the seed corpus of the fuzz target over LineWindowReader::read into
 the folder given as its argument: small inputs in every codec and byte-order
 mark, LF and CR LF endings, long lines, characters outside the BMP, and the
-three start modes with short and long limits. The input layout is described
-at the top of fuzz/fuzz_linewindowreader.cpp."""
+three start modes with short and long limits; Shift-JIS and EUC-JP without a
+mark under detection; invalid and cut UTF-8 sequences between lone carriage
+returns with limits of 1 to 3 characters. The input layout is described at
+the top of fuzz/fuzz_linewindowreader.cpp."""
 
 import os
 import struct
@@ -24,6 +26,27 @@ ENCODINGS = [
     ("utf32be-mark", 0, lambda t: b"\x00\x00\xfe\xff" + t.encode("utf-32-be")),
     ("sjis", 1, lambda t: t.encode("shift_jis", errors="replace")),
     ("eucjp", 3, lambda t: t.encode("euc_jp", errors="replace")),
+    ("sjis-detect", 0, lambda t: t.encode("cp932", errors="replace")),
+    ("eucjp-detect", 0, lambda t: t.encode("euc_jp", errors="replace")),
+]
+
+# Bytes no decoder reads as they stand. Carriage returns decode to nothing,
+# so a sequence cut at the end of one forward round is held by the decoder
+# and comes out with the next round's text: it must count like any other
+# character against the limit.
+INVALID = [
+    b"\r\r\r\r\xef\xbbx",
+    b"\r" * 8 + b"\xef\xbbx",
+    b"ab\xc3\r\xa9\n\xe3\x81\r\rx\xf0\x9f\x98\n\xed\xa0\x80\xc0\xaf\xff\n",
+    b"\r\xe3\x81\x82\xe3\x81\n\r\r\xf4\x90\x80\x80 \x80\x80\x80\n\xe3",
+    b"\r" * 13 + b"\xf0\x9f\x98" + b"\r" * 5 + b"\x80y\r",
+]
+SMALL_LIMITS = [
+    ("percent-tiny-limit1", 2, 1, 1, 0.01),
+    ("header-limit1", 0, 1, 1, 0.0),
+    ("header-n3-limit2", 0, 3, 2, 0.0),
+    ("newest-limit1", 1, 2, 1, 0.0),
+    ("percent-limit3", 2, 2, 3, 50.0),
 ]
 
 # (name, mode, N, maxLineChars, percent 0..100)
@@ -56,6 +79,13 @@ def main():
                     with open(os.path.join(folder, name), "wb") as out:
                         out.write(data)
                     count += 1
+    for number, body in enumerate(INVALID):
+        for codec in (2, 0):
+            for req_name, mode, lines, limit, percent in SMALL_LIMITS:
+                name = f"invalid{number}-codec{codec}-{req_name}"
+                with open(os.path.join(folder, name), "wb") as out:
+                    out.write(request_bytes(mode, lines, limit, percent, codec) + body)
+                count += 1
     # The extract filter, and an empty file.
     filtered = request_bytes(0, 5, 1000, 0.0, 2, True, b"err") + TEXT.encode("utf-8")
     with open(os.path.join(folder, "utf8-filter-err"), "wb") as out:

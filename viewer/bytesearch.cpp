@@ -12,6 +12,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -67,7 +70,7 @@ bool caseFoldingNeedles(const QString &literal, const TextEncoding &encoding, Se
         if (!letter && same.size() > 1)
             return false;
         for (const ushort other : same) {
-            if (other >= 0x80)
+            if (letter && other >= 0x80)
                 unusual.push_back(other);
         }
     }
@@ -104,14 +107,46 @@ inline bool equalAt(const uchar *at, const ByteNeedle &needle)
     return true;
 }
 
-bool innerReturnAt(const char *data, qint64 i)
+// Probes at the needle's two rarest bytes in the sample (a folded byte counts
+// both its cases), the first and the last byte when rarity ties.
+void chooseProbes(ByteNeedle &needle, const QByteArray &sample)
 {
-    return data[i] == '\r' && data[i + 1] != '\n' && data[i + 1] != '\r';
+    qint64 counts[256] = {};
+    for (const char c : sample)
+        ++counts[uchar(c)];
+    const int size = needle.bytes.size();
+    const auto rarity = [&](int i) {
+        const uchar b = uchar(needle.bytes[i]);
+        const bool folded = !needle.fold.isEmpty() && needle.fold.at(i) != 0;
+        return counts[b] + (folded ? counts[uchar(b & ~0x20)] : 0);
+    };
+    int best = 0;
+    int second = size - 1;
+    for (int i = 0; i < size; ++i) {
+        if (rarity(i) < rarity(best))
+            best = i;
+    }
+    if (best == second)
+        second = 0;
+    for (int i = size - 1; i >= 0; --i) {
+        if (i != best && rarity(i) < rarity(second))
+            second = i;
+    }
+    needle.probe = qMin(best, second);
+    needle.secondProbe = qMax(best, second);
+}
+
+// A carriage return unit at i with a unit behind it in [.., to) that is no line end.
+bool innerReturnAt(const uchar *bytes, qint64 i, qint64 to, const TextEncoding &encoding)
+{
+    const int unit = encoding.unitSize;
+    return i + 2 * unit <= to && encoding.isCarriageReturn(bytes + i) && !encoding.isLineFeed(bytes + i + unit)
+           && !encoding.isCarriageReturn(bytes + i + unit);
 }
 
 } // namespace
 
-SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding)
+SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding, const QByteArray &sample)
 {
     SearchPlan plan;
     const QString literal = matcher.requiredLiteral();
@@ -120,7 +155,7 @@ SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding)
         plan.mode = SearchPlan::NoLine;
         return plan;
     }
-    if (literal.isEmpty() || encoding.unitSize > 1)
+    if (literal.isEmpty())
         return plan;
     if (matcher.pattern().caseSensitive) {
         const QByteArray bytes = encoding.encode(literal);
@@ -133,11 +168,92 @@ SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding)
     }
     plan.mode = SearchPlan::Candidates;
     plan.innerReturns = literal.size() > 1;
+    for (ByteNeedle &needle : plan.needles)
+        chooseProbes(needle, sample);
     return plan;
 }
 
-// The first and the last byte of the needle compared at 16 positions at once,
-// each folded as the needle says; the rest only where both agree.
+// Two probe bytes of the needle compared at 16 starts at once, each folded as
+// the needle says; the whole needle only where both agree.
+namespace {
+
+struct Probes
+{
+    int at0, at1;
+    uchar byte0, byte1, fold0, fold1;
+
+    explicit Probes(const ByteNeedle &needle)
+        : at0(needle.probe), at1(needle.secondProbe), byte0(uchar(needle.bytes[at0])),
+          byte1(uchar(needle.bytes[at1])),
+          fold0(needle.fold.isEmpty() ? 0 : uchar(needle.fold[at0])),
+          fold1(needle.fold.isEmpty() ? 0 : uchar(needle.fold[at1]))
+    {
+    }
+    bool at(const uchar *start) const
+    {
+        return uchar(start[at0] | fold0) == byte0 && uchar(start[at1] | fold1) == byte1;
+    }
+#ifdef __SSE2__
+    // Bit k: the probes agree at start + k.
+    uint mask16(const uchar *start) const
+    {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(start + at0)),
+                                       _mm_set1_epi8(char(fold0)));
+        const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(start + at1)),
+                                       _mm_set1_epi8(char(fold1)));
+        return uint(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(char(byte0))),
+                                                    _mm_cmpeq_epi8(b, _mm_set1_epi8(char(byte1))))));
+    }
+#endif
+};
+
+#ifdef __x86_64__
+// The same at 32 starts at once where the processor has AVX2: the search
+// then keeps up with the page cache.
+const bool hasAvx2 = __builtin_cpu_supports("avx2");
+
+__attribute__((target("avx2"))) inline uint mask32(const uchar *start, const Probes &p)
+{
+    const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(start + p.at0)),
+                                      _mm256_set1_epi8(char(p.fold0)));
+    const __m256i b = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(start + p.at1)),
+                                      _mm256_set1_epi8(char(p.fold1)));
+    return uint(_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(char(p.byte0))),
+                                                      _mm256_cmpeq_epi8(b, _mm256_set1_epi8(char(p.byte1))))));
+}
+
+// From i on while 32 starts fit before last; i ends where it stopped.
+__attribute__((target("avx2"))) qint64 forwardAvx2(const uchar *bytes, qint64 &i, qint64 last, const Probes &probes,
+                                                    const ByteNeedle &needle)
+{
+    for (; i + 31 <= last; i += 32) {
+        for (uint mask = mask32(bytes + i, probes); mask != 0; mask &= mask - 1) {
+            const qint64 at = i + __builtin_ctz(mask);
+            if (equalAt(bytes + at, needle))
+                return at;
+        }
+    }
+    return -1;
+}
+
+__attribute__((target("avx2"))) qint64 backwardAvx2(const uchar *bytes, qint64 &i, qint64 from, const Probes &probes,
+                                                     const ByteNeedle &needle)
+{
+    for (; i - 31 >= from; i -= 32) {
+        const qint64 base = i - 31;
+        for (uint mask = mask32(bytes + base, probes); mask != 0;) {
+            const int bit = 31 - __builtin_clz(mask);
+            if (equalAt(bytes + base + bit, needle))
+                return base + bit;
+            mask &= ~(1u << bit);
+        }
+    }
+    return -1;
+}
+#endif
+
+} // namespace
+
 qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &needle)
 {
     const qint64 size = needle.bytes.size();
@@ -148,30 +264,27 @@ qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &ne
         const void *hit = memchr(data + from, needle.bytes[0], size_t(to - from));
         return hit ? static_cast<const char *>(hit) - data : -1;
     }
+    const Probes probes(needle);
     const qint64 last = to - size;   // the last start
     qint64 i = from;
-    const uchar firstFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[0]);
-    const uchar lastFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[int(size - 1)]);
+#ifdef __x86_64__
+    if (hasAvx2) {
+        const qint64 hit = forwardAvx2(bytes, i, last, probes, needle);
+        if (hit >= 0)
+            return hit;
+    }
+#endif
 #ifdef __SSE2__
-    const __m128i first = _mm_set1_epi8(needle.bytes[0]);
-    const __m128i lastByte = _mm_set1_epi8(needle.bytes[int(size - 1)]);
-    const __m128i fold0 = _mm_set1_epi8(char(firstFold));
-    const __m128i fold1 = _mm_set1_epi8(char(lastFold));
     for (; i + 15 <= last; i += 16) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i)), fold0);
-        const __m128i b = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + size - 1)), fold1);
-        uint mask = uint(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
-        while (mask != 0) {
+        for (uint mask = probes.mask16(bytes + i); mask != 0; mask &= mask - 1) {
             const qint64 at = i + __builtin_ctz(mask);
             if (equalAt(bytes + at, needle))
                 return at;
-            mask &= mask - 1;
         }
     }
 #endif
     for (; i <= last; ++i) {
-        if (uchar(bytes[i] | firstFold) == uchar(needle.bytes[0]) && equalAt(bytes + i, needle))
+        if (probes.at(bytes + i) && equalAt(bytes + i, needle))
             return i;
     }
     return -1;
@@ -188,20 +301,18 @@ qint64 findLastNeedle(const char *data, qint64 from, qint64 before, qint64 to, c
         const void *hit = memrchr(data + from, needle.bytes[0], size_t(i + 1 - from));
         return hit ? static_cast<const char *>(hit) - data : -1;
     }
-    const uchar firstFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[0]);
-    const uchar lastFold = needle.fold.isEmpty() ? 0 : uchar(needle.fold[int(size - 1)]);
+    const Probes probes(needle);
+#ifdef __x86_64__
+    if (hasAvx2) {
+        const qint64 hit = backwardAvx2(bytes, i, from, probes, needle);
+        if (hit >= 0)
+            return hit;
+    }
+#endif
 #ifdef __SSE2__
-    const __m128i first = _mm_set1_epi8(needle.bytes[0]);
-    const __m128i lastByte = _mm_set1_epi8(needle.bytes[int(size - 1)]);
-    const __m128i fold0 = _mm_set1_epi8(char(firstFold));
-    const __m128i fold1 = _mm_set1_epi8(char(lastFold));
     for (; i - 15 >= from; i -= 16) {
         const qint64 base = i - 15;
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + base)), fold0);
-        const __m128i b = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + base + size - 1)), fold1);
-        uint mask = uint(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
-        while (mask != 0) {
+        for (uint mask = probes.mask16(bytes + base); mask != 0;) {
             const int bit = 31 - __builtin_clz(mask);
             if (equalAt(bytes + base + bit, needle))
                 return base + bit;
@@ -210,38 +321,45 @@ qint64 findLastNeedle(const char *data, qint64 from, qint64 before, qint64 to, c
     }
 #endif
     for (; i >= from; --i) {
-        if (uchar(bytes[i] | firstFold) == uchar(needle.bytes[0]) && equalAt(bytes + i, needle))
+        if (probes.at(bytes + i) && equalAt(bytes + i, needle))
             return i;
     }
     return -1;
 }
 
-qint64 findInnerReturn(const char *data, qint64 from, qint64 to)
+// Files with carriage returns mostly hold them before line feeds only;
+// those without any pass at memchr's speed. A 0x0D byte that is not the low
+// byte of a unit is no carriage return.
+qint64 findInnerReturn(const char *data, qint64 from, qint64 to, const TextEncoding &encoding)
 {
-    // Files with carriage returns mostly hold them before line feeds only;
-    // those without any pass at memchr's speed.
-    for (qint64 i = from; i + 1 < to;) {
-        const void *hit = memchr(data + i, '\r', size_t(to - 1 - i));
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    const int unit = encoding.unitSize;
+    for (qint64 i = from; i < to;) {
+        const void *hit = memchr(data + i, '\r', size_t(to - i));
         if (!hit)
             return -1;
-        i = static_cast<const char *>(hit) - data;
-        if (innerReturnAt(data, i))
-            return i;
-        ++i;
+        const qint64 at = static_cast<const char *>(hit) - data;
+        const qint64 unitStart = at - at % unit;
+        if (innerReturnAt(bytes, unitStart, to, encoding))
+            return unitStart;
+        i = at + 1;
     }
     return -1;
 }
 
-qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to)
+qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to, const TextEncoding &encoding)
 {
-    for (qint64 i = qMin(before, to - 1) - 1; i >= from;) {
-        const void *hit = memrchr(data + from, '\r', size_t(i + 1 - from));
+    const auto *bytes = reinterpret_cast<const uchar *>(data);
+    const int unit = encoding.unitSize;
+    for (qint64 end = qMin(before + unit - 1, to); end > from;) {
+        const void *hit = memrchr(data + from, '\r', size_t(end - from));
         if (!hit)
             return -1;
-        i = static_cast<const char *>(hit) - data;
-        if (innerReturnAt(data, i))
-            return i;
-        --i;
+        const qint64 at = static_cast<const char *>(hit) - data;
+        const qint64 unitStart = at - at % unit;
+        if (unitStart < before && innerReturnAt(bytes, unitStart, to, encoding))
+            return unitStart;
+        end = at;
     }
     return -1;
 }

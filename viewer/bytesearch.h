@@ -23,6 +23,10 @@ struct ByteNeedle
 {
     QByteArray bytes;   // lower case where fold is set
     QByteArray fold;    // 0x00 or 0x20 per byte, or empty for an exact search
+    // The two positions compared first, at many starts at once: the bytes
+    // least frequent in the text searched, so that few starts need more.
+    int probe = 0;
+    int secondProbe = 0;
 };
 
 // Where a line must be decoded to know whether the matcher matches it.
@@ -30,7 +34,7 @@ struct SearchPlan
 {
     enum Mode {
         NoLine,       // no read can match: the pattern is empty or invalid, or holds a line feed or carriage return
-        Candidates,   // only lines that hold a needle or a carriage return before other text
+        Candidates,   // only lines that hold a needle (at a unit's start) or a carriage return before other text
         EveryLine,    // every line
     };
     Mode mode = EveryLine;
@@ -40,8 +44,9 @@ struct SearchPlan
     bool innerReturns = false;
 };
 
-// What the search for matcher's matches in text of that encoding looks at.
-SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding);
+// What the search for matcher's matches in text of that encoding looks at;
+// sample is some of that text, to choose each needle's probes by.
+SearchPlan planSearch(const LineMatcher &matcher, const TextEncoding &encoding, const QByteArray &sample);
 
 // The first start of needle in [from, to - its size], or -1.
 qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &needle);
@@ -49,9 +54,9 @@ qint64 findNeedle(const char *data, qint64 from, qint64 to, const ByteNeedle &ne
 qint64 findLastNeedle(const char *data, qint64 from, qint64 before, qint64 to, const ByteNeedle &needle);
 
 // The first (last) carriage return in [from, to) (before `before`) followed
-// by a byte in [from, to) that is neither a line feed nor a carriage return;
-// -1 when none. Single-byte units only.
-qint64 findInnerReturn(const char *data, qint64 from, qint64 to);
-qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to);
+// by a unit in [from, to) that is neither a line feed nor a carriage return;
+// -1 when none. Positions are units of the encoding counted from data.
+qint64 findInnerReturn(const char *data, qint64 from, qint64 to, const TextEncoding &encoding);
+qint64 findLastInnerReturn(const char *data, qint64 from, qint64 before, qint64 to, const TextEncoding &encoding);
 
 #endif // BYTESEARCH_H

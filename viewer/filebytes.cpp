@@ -52,6 +52,8 @@ OpenFile::OpenFile(const QString &path)
         return;
     }
     fileSize = info.st_size;
+    deviceId = quint64(info.st_dev);
+    inodeId = quint64(info.st_ino);
 }
 
 OpenFile::~OpenFile()

@@ -30,11 +30,16 @@ public:
     bool isOpen() const { return fd >= 0; }
     int descriptor() const { return fd; }
     qint64 size() const { return fileSize; }   // when opened
+    // Which file it is: another file under the same name has another pair.
+    quint64 device() const { return deviceId; }
+    quint64 inode() const { return inodeId; }
     QString errorString() const { return error; }
 
 private:
     int fd = -1;
     qint64 fileSize = 0;
+    quint64 deviceId = 0;
+    quint64 inodeId = 0;
     QString error;
 };
 

@@ -17,6 +17,8 @@ namespace {
 constexpr qint64 BlockBytes = 256 * 1024;
 // Progress is told at most this often.
 constexpr qint64 ProgressMs = 5;
+// The file's name is looked up every 4 MiB, a few system calls each time.
+constexpr int LookEveryBlocks = 16;
 
 qint64 nowMs()
 {
@@ -47,26 +49,36 @@ bool FileScan::read(qint64 offset, qint64 size)
     return false;
 }
 
-// Between blocks: a cancel, a file that is gone, replaced or shorter ends
-// the scan; progress is told now and then.
+// Whether the file is still the one opened, at its size: a file that is
+// gone, replaced or shorter ends the scan.
+bool FileScan::fileIntact()
+{
+    struct stat opened;
+    struct stat named;
+    if (::fstat(file.descriptor(), &opened) == 0 && opened.st_size < file.size())
+        error = QStringLiteral("The file shrank during the search");
+    else if (::stat(QFile::encodeName(path).constData(), &named) != 0)
+        error = QStringLiteral("The file was deleted during the search");
+    else if (named.st_ino != opened.st_ino || named.st_dev != opened.st_dev)
+        error = QStringLiteral("The file was replaced during the search");
+    if (error.isEmpty())
+        return true;
+    halted = Failed;
+    return false;
+}
+
+// Between blocks: a cancel ends the scan; the file is looked at every few
+// blocks (and once more at the end of the scan); progress is told now and then.
 bool FileScan::checkpoint(qint64 done, qint64 total)
 {
     if (cancel && cancel->load(std::memory_order_relaxed)) {
         halted = Cancelled;
         return false;
     }
-    struct stat opened;
-    struct stat named;
-    if (::fstat(file.descriptor(), &opened) == 0 && opened.st_size < file.size()) {
-        error = QStringLiteral("The file shrank during the search");
-    } else if (::stat(QFile::encodeName(path).constData(), &named) != 0) {
-        error = QStringLiteral("The file was deleted during the search");
-    } else if (named.st_ino != opened.st_ino || named.st_dev != opened.st_dev) {
-        error = QStringLiteral("The file was replaced during the search");
-    }
-    if (!error.isEmpty()) {
-        halted = Failed;
-        return false;
+    if (++blocksSinceLook >= LookEveryBlocks) {
+        blocksSinceLook = 0;
+        if (!fileIntact())
+            return false;
     }
     if (total < 0)
         return true;
@@ -115,17 +127,40 @@ void FileScan::resetCandidates()
     cached.assign(plan.needles.size() + (plan.innerReturns ? 1 : 0), -2);
 }
 
-// The nearest needle hit or inner carriage return at or after at; each
-// finder's hit is kept until the scan passes it.
+// The first hit of finder i (a needle, or the inner carriage returns) at or
+// after at, on a unit's start: a needle of UTF-16 or UTF-32 text found across
+// two units is none.
+qint64 FileScan::firstHit(size_t i, qint64 at, qint64 to) const
+{
+    const char *data = buffer.constData();
+    if (i >= plan.needles.size())
+        return findInnerReturn(data, at, to, encoding);
+    qint64 hit = findNeedle(data, at, to, plan.needles[i]);
+    while (hit >= 0 && hit % unit != 0)
+        hit = findNeedle(data, hit + 1, to, plan.needles[i]);
+    return hit;
+}
+
+qint64 FileScan::lastHit(size_t i, qint64 from, qint64 before, qint64 to) const
+{
+    const char *data = buffer.constData();
+    if (i >= plan.needles.size())
+        return findLastInnerReturn(data, from, before, to, encoding);
+    qint64 hit = findLastNeedle(data, from, before, to, plan.needles[i]);
+    while (hit >= 0 && hit % unit != 0)
+        hit = findLastNeedle(data, from, hit, to, plan.needles[i]);
+    return hit;
+}
+
+// The nearest hit of any finder at or after at; each finder's hit is kept
+// until the scan passes it.
 qint64 FileScan::nextCandidate(qint64 at, qint64 to)
 {
     qint64 best = -1;
-    const char *data = buffer.constData();
     for (size_t i = 0; i < cached.size(); ++i) {
         qint64 &hit = cached[i];
         if (hit == -2 || (hit >= 0 && hit < at))
-            hit = i < plan.needles.size() ? findNeedle(data, at, to, plan.needles[i])
-                                          : findInnerReturn(data, at, to);
+            hit = firstHit(i, at, to);
         if (hit >= 0 && (best < 0 || hit < best))
             best = hit;
     }
@@ -135,12 +170,10 @@ qint64 FileScan::nextCandidate(qint64 at, qint64 to)
 qint64 FileScan::lastCandidate(qint64 from, qint64 before, qint64 to)
 {
     qint64 best = -1;
-    const char *data = buffer.constData();
     for (size_t i = 0; i < cached.size(); ++i) {
         qint64 &hit = cached[i];
         if (hit == -2 || hit >= before)
-            hit = i < plan.needles.size() ? findLastNeedle(data, from, before, to, plan.needles[i])
-                                          : findLastInnerReturn(data, from, before, to);
+            hit = lastHit(i, from, before, to);
         if (hit > best)
             best = hit;
     }
@@ -235,7 +268,8 @@ bool FileScan::evaluateBackward(qint64 base, qint64 from, qint64 to, const Handl
 {
     resetCandidates();
     for (qint64 before = to; before > from;) {
-        const qint64 candidate = plan.mode == SearchPlan::EveryLine ? before - unit
+        // The unit holding the byte before `before` (the file may end in a partial unit).
+        const qint64 candidate = plan.mode == SearchPlan::EveryLine ? (before - 1) / unit * unit
                                                                     : lastCandidate(from, before, to);
         if (candidate < 0)
             return true;
@@ -301,7 +335,7 @@ FileScan::Outcome FileScan::forward(qint64 start, qint64 end, const Handlers &ha
         complete = pos + (lastLineFeed >= 0 ? lastLineFeed + unit : 0);
         pos += regionEnd;
     }
-    return Finished;
+    return fileIntact() ? Finished : Failed;
 }
 
 FileScan::Outcome FileScan::backward(qint64 start, qint64 end, const Handlers &handlers)
@@ -310,13 +344,14 @@ FileScan::Outcome FileScan::backward(qint64 start, qint64 end, const Handlers &h
     beginRange(end, false, handlers);
     if (end <= start || plan.mode == SearchPlan::NoLine)
         return Finished;
-    const qint64 top = lineEnd(end - unit);
+    const qint64 top = lineEnd((end - 1) / unit * unit);
     if (top < 0)
         return ended();
     for (qint64 hi = top; hi > start;) {
         if (!checkpoint(top - hi, top - start))
             return ended();
-        const qint64 lo = qMax(start, hi - BlockBytes);
+        // Blocks start on a unit, whatever the file's size.
+        const qint64 lo = qMax(start, (hi - BlockBytes) / unit * unit);
         if (!read(lo, hi - lo))
             return ended();
         qint64 regionStart = 0;
@@ -336,5 +371,5 @@ FileScan::Outcome FileScan::backward(qint64 start, qint64 end, const Handlers &h
             return ended();
         hi = lo + regionStart;
     }
-    return Finished;
+    return fileIntact() ? Finished : Failed;
 }

@@ -65,10 +65,13 @@ public:
 private:
     bool read(qint64 offset, qint64 size);
     bool checkpoint(qint64 done, qint64 total);
+    bool fileIntact();
     bool evaluateForward(qint64 base, qint64 from, qint64 to, const Handlers &handlers);
     bool evaluateBackward(qint64 base, qint64 from, qint64 to, const Handlers &handlers);
     void beginRange(qint64 end, bool forwardScan, const Handlers &handlers);
     Outcome ended() const { return rangeDone ? Finished : halted; }
+    qint64 firstHit(size_t finder, qint64 at, qint64 to) const;
+    qint64 lastHit(size_t finder, qint64 from, qint64 before, qint64 to) const;
     qint64 nextCandidate(qint64 at, qint64 to);
     qint64 lastCandidate(qint64 from, qint64 before, qint64 to);
     qint64 lineFeedAfter(qint64 from, qint64 to) const;
@@ -85,7 +88,7 @@ private:
     ReadCutter cutter;
     QByteArray buffer;
     qint64 readEnd = 0;       // the bytes of the block read last
-    qint64 scanned = 0;       // bytes since the last look at the file
+    int blocksSinceLook = 0;  // blocks since the last look at the file
     qint64 lastCheck = 0;     // when the file was last looked at, in ms
     int lastPercent = -1;
     qint64 complete = 0;

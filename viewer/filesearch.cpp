@@ -14,6 +14,7 @@ namespace {
 // Batches of matches go out at least this often while a listing runs, so
 // that its first rows show at once.
 constexpr qint64 BatchMs = 20;
+constexpr qint64 SampleBytes = 64 * 1024;
 
 struct Read
 {
@@ -43,6 +44,13 @@ struct Opened
         return qMin((byte + unit - 1) / unit * unit, bytes.size());
     }
 
+    // The end of a range: reads that start at or after endByte (-1: none) are out.
+    qint64 rangeEnd(qint64 endByte) const
+    {
+        const qint64 unit = encoding.unitSize;
+        return endByte < 0 ? bytes.size() : qMin((endByte + unit - 1) / unit * unit, bytes.size());
+    }
+
     // Whether a line starts at byte, so that the reads before it count anew.
     bool startsLine(qint64 byte)
     {
@@ -52,6 +60,9 @@ struct Opened
         return before.size() == encoding.unitSize
                && encoding.isLineFeed(reinterpret_cast<const uchar *>(before.constData()));
     }
+
+    // Text from where the search starts, to choose the bytes it looks for first by.
+    QByteArray sample(qint64 start) { return bytes.read(start, SampleBytes); }
 
     OpenFile file;
     FileBytes bytes;
@@ -75,13 +86,13 @@ SearchResult::Status statusOf(FileScan::Outcome outcome, bool found)
 }
 
 // The start of the read skip reads after from, or the end of the file.
-qint64 skipReads(Opened &opened, const QString &path, qint64 from, qint64 skip, FileScan::Outcome &outcome,
-                 QString &error)
+qint64 skipReads(Opened &opened, const QString &path, qint64 from, qint64 skip, const std::atomic<bool> *cancel,
+                 FileScan::Outcome &outcome, QString &error)
 {
     if (skip <= 0)
         return from;
     const SearchPlan everyLine;
-    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, everyLine, nullptr, {});
+    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, everyLine, cancel, {});
     qint64 count = 0;
     qint64 next = opened.bytes.size();
     outcome = scan.forward(from, opened.bytes.size(),
@@ -116,9 +127,10 @@ qint64 matchByte(Opened &opened, qint64 readStart, int unitIndex)
 // to its start or countStart (where fromByte began the count of parts),
 // then the last reads of the lines above, each cut from its start.
 void anchorHit(Opened &opened, const QString &path, const SearchRequest &request, qint64 countStart,
-               qint64 lineOrigin, std::deque<Read> before, SearchHit &hit)
+               qint64 lineOrigin, std::deque<Read> before, const std::atomic<bool> *cancel, SearchHit &hit)
 {
-    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, SearchPlan(), nullptr, {});
+    // A cancel here leaves the anchor nearer the hit.
+    FileScan scan(opened.bytes, path, opened.encoding, opened.maxChars, SearchPlan(), cancel, {});
     const qint64 first = opened.encoding.bomSize;
     for (qint64 origin = lineOrigin; int(before.size()) < request.leadReads && origin > first;) {
         const bool lineStart = opened.startsLine(origin);
@@ -175,17 +187,17 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
         result.errorString = matcher.errorString();
         return result;
     }
-    const SearchPlan plan = planSearch(matcher, opened.encoding);
-    if (plan.mode == SearchPlan::NoLine)
-        return result;
     FileScan::Outcome outcome = FileScan::Finished;
     const qint64 start = skipReads(opened, request.path, opened.readStart(request.fromByte),
-                                   request.skipReads, outcome, result.errorString);
-    const qint64 end = request.endByte < 0 ? opened.bytes.size() : qMin(request.endByte, opened.bytes.size());
+                                   request.skipReads, cancel, outcome, result.errorString);
+    const SearchPlan plan = planSearch(matcher, opened.encoding, opened.sample(start));
+    if (plan.mode == SearchPlan::NoLine)
+        return result;
+    const qint64 end = opened.rangeEnd(request.endByte);
     if (outcome == FileScan::Finished || outcome == FileScan::Stopped) {
         FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
-        // The reads of the current line so far, the last leadReads of them,
-        // and where its first read started.
+        // The reads of the current line so far, the last leadReads + 1 of
+        // them, and where its first read started.
         std::deque<Read> line;
         std::deque<Read> before;
         qint64 lineOrigin = -1;
@@ -197,42 +209,30 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
             if (request.leadReads <= 0)
                 return;
             line.push_back({readStart, text});
-            if (int(line.size()) > request.leadReads)
+            if (int(line.size()) > request.leadReads + 1)
                 line.pop_front();
         };
+        // The hit is the last read kept; the reads before it in its line are the anchor's first.
         const auto record = [&](qint64 readStart, const QString &text, TextMatch match) {
             found = true;
             hitOrigin = lineOrigin;
             before = line;
+            if (!before.empty())
+                before.pop_back();
+            while (int(before.size()) > request.leadReads)
+                before.pop_front();
             result.hit.readStart = readStart;
             result.hit.readText = text;
             result.hit.match = match;
         };
         FileScan::Handlers handlers;
-        if (!request.backward) {
-            handlers.read = [&](qint64 readStart, const QString &text) {
-                keep(readStart, text);
-                const TextMatch match = matcher.matchIn(text);
-                if (match.found()) {
-                    if (!line.empty())
-                        line.pop_back();
-                    record(readStart, text, match);
-                }
-                return !match.found();
-            };
-        } else {
-            handlers.read = [&](qint64 readStart, const QString &text) {
-                keep(readStart, text);
-                const TextMatch match = matcher.lastMatchIn(text);
-                if (match.found()) {
-                    if (!line.empty())
-                        line.pop_back();
-                    record(readStart, text, match);
-                    keep(readStart, text);
-                }
-                return true;
-            };
-        }
+        handlers.read = [&](qint64 readStart, const QString &text) {
+            keep(readStart, text);
+            const TextMatch match = request.backward ? matcher.lastMatchIn(text) : matcher.matchIn(text);
+            if (match.found())
+                record(readStart, text, match);
+            return request.backward || !match.found();
+        };
         handlers.lineEnd = [&] {
             line.clear();
             lineOrigin = -1;
@@ -244,7 +244,7 @@ SearchResult FileSearch::find(const SearchRequest &request, const std::atomic<bo
         if (result.status == SearchResult::Found) {
             result.hit.matchByte = matchByte(opened, result.hit.readStart, result.hit.match.start);
             anchorHit(opened, request.path, request, opened.readStart(request.fromByte), hitOrigin, before,
-                      result.hit);
+                      cancel, result.hit);
         }
         return result;
     }
@@ -275,15 +275,14 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
     }
     FileScan::Outcome outcome = FileScan::Finished;
     const qint64 start = skipReads(opened, request.path, opened.readStart(request.fromByte),
-                                   request.skipReads, outcome, listing.errorString);
+                                   request.skipReads, cancel, outcome, listing.errorString);
     listing.resumeByte = start;
     if (outcome == FileScan::Failed || outcome == FileScan::Cancelled) {
         listing.status = statusOf(outcome, false);
         return listing;
     }
-    const qint64 end = request.endByte < 0 ? opened.bytes.size() : qMin(request.endByte, opened.bytes.size());
-    const SearchPlan plan = planSearch(matcher, opened.encoding);
-    FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, progress);
+    const qint64 end = opened.rangeEnd(request.endByte);
+    const SearchPlan plan = planSearch(matcher, opened.encoding, opened.sample(start));
     std::vector<qint64> pending;
     qint64 lastBatch = nowMs();
     const auto flush = [&] {
@@ -292,6 +291,12 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
         pending.clear();
         lastBatch = nowMs();
     };
+    // Matches far apart still show soon: a batch goes out with each report of progress.
+    FileScan scan(opened.bytes, request.path, opened.encoding, opened.maxChars, plan, cancel, [&](int percent) {
+        flush();
+        if (progress)
+            progress(percent);
+    });
     const bool excluding = !excluded.isEmpty();
     outcome = scan.forward(start, end,
                            {[&](qint64 readStart, const QString &text) {
@@ -299,7 +304,7 @@ FileSearch::Listing FileSearch::listAll(const SearchRequest &request, const Matc
                                     return true;
                                 pending.push_back(readStart);
                                 ++listing.count;
-                                listing.limited = limit >= 0 && listing.count >= limit;
+                                listing.limited = limit > 0 && listing.count >= limit;
                                 return !listing.limited;
                             },
                             [&] {

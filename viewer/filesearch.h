@@ -74,9 +74,10 @@ public:
                              const SearchProgress &progress = {});
 
     // Every matching read in the range, in file order, handed over in
-    // batches of read starts; reads that match exclude (when not empty) are
-    // left out, and the scan stops after limit matches. resumeByte is where
-    // the scan of a grown file goes on (fromByte, skipReads 0): after the
+    // batches of read starts (at least with every report of progress);
+    // reads that match exclude (when not empty) are left out, and the scan
+    // stops after limit matches (limit <= 0: no limit). resumeByte is where
+    // the scan of a grown file goes on (as fromByte, skipReads 0): after the
     // last complete line. The reads of an unterminated last line are listed
     // too, and lie at or after resumeByte: the next scan lists them again.
     struct Listing

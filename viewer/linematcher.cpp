@@ -167,3 +167,24 @@ TextMatch LineMatcher::lastMatchIn(QStringView line, int before) const
         last = m;
     return last;
 }
+
+QVector<TextMatch> LineMatcher::matchesIn(QStringView line, int from) const
+{
+    QVector<TextMatch> found;
+    if (isEmpty() || !valid || from > line.size())
+        return found;
+    if (!matchPattern.regex) {
+        for (TextMatch m = matchIn(line, from); m.found(); m = matchIn(line, m.end()))
+            found.append(m);
+        return found;
+    }
+    // The iterator goes on behind each match exactly as a new search from its
+    // end would, and past an empty match as matchIn() does.
+    QRegularExpressionMatchIterator it = expression.globalMatch(line.toString(), qMax(from, 0));
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        if (match.capturedLength() > 0)
+            found.append({match.capturedStart(), match.capturedLength()});
+    }
+    return found;
+}

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringView>
+#include <QVector>
 
 // A pattern as the user gives it: literal text or a regular expression,
 // case ignored unless asked for.
@@ -58,6 +59,10 @@ public:
     // to right and without overlap, that starts before `before` (-1: anywhere).
     TextMatch lastMatchIn(QStringView line, int before = -1) const;
     bool matches(QStringView line) const { return matchIn(line).found(); }
+    // Every match that matchIn() finds one after the other, left to right and
+    // without overlap, from the first at or after from. One pass over the line:
+    // calling matchIn() again behind each match would copy the line each time.
+    QVector<TextMatch> matchesIn(QStringView line, int from = 0) const;
 
     // A text that every match contains, compared with the pattern's case
     // rule: the pattern itself when literal, the longest literal run that a

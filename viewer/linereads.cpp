@@ -44,14 +44,14 @@ int countedReadEnd(const QChar *text, int from, int limit, int maxChars)
 } // namespace
 
 LineReads::LineReads(int maxChars, const QString &filter, qint64 limit)
-    : maxChars(qMax(1, maxChars)), filter(filter), limit(limit)
+    : maxChars(qMax(1, maxChars)), filter(MatchPattern{filter, false, false}), limit(limit)
 {
 }
 
 void LineReads::take(QStringView line)
 {
     ++count;
-    if (!filter.isEmpty() && line.indexOf(filter, 0, Qt::CaseInsensitive) < 0)
+    if (!filter.isEmpty() && !filter.matches(line))
         return;
     text.append(line);
     text.append(QLatin1Char('\n'));

@@ -7,6 +7,8 @@
 // Cuts decoded text into the reads of a bounded line read and keeps those
 // that pass the extract filter.
 
+#include "linematcher.h"
+
 #include <QString>
 
 #include <vector>
@@ -46,7 +48,7 @@ private:
     void copyReads(int upTo, const std::vector<int> &breaks);
 
     int maxChars;
-    QString filter;
+    LineMatcher filter;   // literal, case ignored
     qint64 limit;
     qint64 count = 0;
     QString pending;   // decoded text not yet read

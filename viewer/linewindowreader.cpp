@@ -39,6 +39,7 @@ struct Gathered
     QByteArray bytes;
     qint64 lineFeeds = 0;
     qint64 longestLine = 0;   // in code units, the line the bytes end in included
+    qint64 openLine = 0;      // code units of the line the bytes end in, earlier rounds' part included
 };
 
 // Counts the line-feed units of bytes from `from` on, stopping right after
@@ -77,12 +78,15 @@ int countLineFeeds(Gathered &gathered, int from, qint64 wanted, qint64 &lineStar
 
 // Reads bytes from offset on until they hold `wanted` line feeds (the bytes
 // after the last of them are not needed, since every line feed ends at least
-// one read), the end of the file, or cap bytes.
+// one read), the end of the file, or cap bytes. openLine: code units of the
+// line that offset is inside, read in earlier rounds. They count towards the
+// line's length: the decoder may hold the last bytes of one, and gives their
+// characters with this round's text.
 Gathered gather(FileBytes &file, const TextEncoding &encoding, qint64 offset, qint64 wanted,
-                qint64 cap)
+                qint64 cap, qint64 openLine)
 {
     Gathered gathered;
-    qint64 lineStart = 0;
+    qint64 lineStart = -openLine * encoding.unitSize;
     qint64 chunk = qBound(FirstChunk, qMin(wanted, cap) * ExpectedLineBytes * encoding.unitSize, LargestChunk);
     while (gathered.lineFeeds < wanted && gathered.bytes.size() < cap
            && offset + gathered.bytes.size() < file.size()) {
@@ -97,7 +101,8 @@ Gathered gather(FileBytes &file, const TextEncoding &encoding, qint64 offset, qi
         gathered.bytes.truncate(end);
         chunk = qMin(chunk * 2, LargestChunk);
     }
-    gathered.longestLine = qMax(gathered.longestLine, (gathered.bytes.size() - lineStart) / encoding.unitSize);
+    gathered.openLine = (gathered.bytes.size() - lineStart) / encoding.unitSize;
+    gathered.longestLine = qMax(gathered.longestLine, gathered.openLine);
     return gathered;
 }
 
@@ -139,20 +144,26 @@ qint64 bytesForChars(const TextEncoding &encoding, const QByteArray &bytes, qint
 
 // Reads lines forward from startByte until the reads are complete; reads
 // past the end of the file are empty lines. Returns the byte where the last
-// read ended: the window's bytes, for lines over the limit too.
+// read ended: the window's bytes, for lines over the limit too. With
+// detected, sets it to what the first round whose bytes decide says (see
+// TextEncoding::detectJapanese).
 qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startByte, LineReads &reads,
-                   qint64 lineCount, int maxChars)
+                   qint64 lineCount, int maxChars, TextEncoding::Family *detected)
 {
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     // A read of maxChars characters takes at most 4 bytes per character.
     const qint64 readBytes = qint64(maxChars) * 4 + encoding.unitSize;
     qint64 offset = startByte;
+    qint64 openLine = 0;
     while (!reads.full() && offset < file.size()) {
         const qint64 wanted = lineCount - reads.reads();
-        Gathered gathered = gather(file, encoding, offset, wanted, qMin(wanted * readBytes, RoundCap));
+        Gathered gathered = gather(file, encoding, offset, wanted, qMin(wanted * readBytes, RoundCap), openLine);
         if (gathered.bytes.isEmpty())
             break;   // the file shrank meanwhile
+        if (detected && *detected == TextEncoding::OtherFamily)
+            *detected = TextEncoding::detectJapanese(gathered.bytes);
         offset += gathered.bytes.size();
+        openLine = gathered.openLine;
         const bool atEnd = offset >= file.size();
         QString text = encoding.codec->toUnicode(gathered.bytes.constData(), gathered.bytes.size(), &state);
         dropReturns(text, gathered.bytes, encoding);
@@ -180,6 +191,7 @@ struct Window
     QString text;
     qint64 begin = 0;
     qint64 end = 0;
+    TextEncoding::Family detected = TextEncoding::OtherFamily;   // what its bytes say, when asked
 };
 
 // What one reload reads with, once the file is open.
@@ -192,6 +204,7 @@ struct Reading
     qint64 lineCount;
     int maxChars;
     QString filter;   // empty: the extract filter is off
+    bool detect;      // say which Japanese encoding the window's bytes are in
 
     qint64 startByte(qint64 unit) const
     {
@@ -212,6 +225,8 @@ Window readNewest(Reading &r)
     window.begin = r.startByte(newestWindowStart(r.units, r.lineCount, r.maxChars, r.align, &linesFit));
     window.end = r.file.size();
     const QByteArray bytes = r.units.tailBytes(window.begin);
+    if (r.detect)
+        window.detected = TextEncoding::detectJapanese(bytes);
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     QString text = r.encoding.codec->toUnicode(bytes.constData(), bytes.size(), &state);
     dropReturns(text, bytes, r.encoding);
@@ -251,12 +266,50 @@ Window readFromStart(Reading &r, WindowRequest::StartMode mode, double percent, 
     }
     window.begin = r.startByte(start);
     LineReads reads(r.maxChars, r.filter, r.lineCount);
-    window.end = readForward(r.file, r.encoding, window.begin, reads, r.lineCount, r.maxChars);
+    window.end = readForward(r.file, r.encoding, window.begin, reads, r.lineCount, r.maxChars,
+                             r.detect ? &window.detected : nullptr);
     window.text = reads.window();
     return window;
 }
 
-Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &encoding)
+Window readWith(FileBytes &file, const WindowRequest &request, const TextEncoding &encoding,
+               bool detect)
+{
+    UnitBlocks units(file, encoding.unitSize, encoding.bigEndian);
+    Reading reading{file, encoding, units,
+                    [&](qint64 p) { return encoding.alignToCharacter(file, p, units.unitCount()); },
+                    request.lineCount,
+                    // No read returns an unbounded line, whatever the setting says.
+                    int(qBound<qint64>(WindowRequest::MinLineChars, request.maxLineChars,
+                                       WindowRequest::MaxLineChars)),
+                    request.extract ? request.highlightText : QString(), detect};
+    if (request.startMode == WindowRequest::NewestMode)
+        return readNewest(reading);
+    return readFromStart(reading, request.startMode, request.percent, request.anchorByte);
+}
+
+QString codecNameOf(TextEncoding::Family family)
+{
+    switch (family) {
+    case TextEncoding::Utf8:
+        return CodecName::Utf8;
+    case TextEncoding::ShiftJis:
+        return CodecName::ShiftJis;
+    case TextEncoding::EucJp:
+        return CodecName::EucJp;
+    default:
+        return QString();
+    }
+}
+
+// Reads the window with the encoding that request and the file's first bytes
+// select. Under Unicode detection without a byte-order mark, detected is the
+// decision to read with (empty: none yet); when there is none, the window's
+// bytes decide, and a window read with another codec than the one they decide
+// is read again, in the same open, with theirs. Sets detected to the decision
+// the window used.
+Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &encoding,
+                  QString &detected)
 {
     const WindowRequest::StartMode mode = request.startMode;
     if (request.lineCount < 1 || startModeFromIndex(mode) == WindowRequest::NoStartMode)
@@ -265,19 +318,23 @@ Window readWindow(FileBytes &file, const WindowRequest &request, TextEncoding &e
     const bool byName = request.codecName == CodecName::ShiftJis
                         || request.codecName == CodecName::EucJp;
     encoding = TextEncoding::choose(request.codecName, byName ? QByteArray() : file.head());
+    const bool detecting = !CodecName::isChosen(request.codecName) && encoding.bomSize == 0;
+    if (!detecting)
+        detected.clear();
+    if (!detected.isEmpty())
+        encoding = TextEncoding::choose(detected, QByteArray());
     if (mode == WindowRequest::NewestMode && file.size() <= 0)
         return Window();
-    UnitBlocks units(file, encoding.unitSize, encoding.bigEndian);
-    Reading reading{file, encoding, units,
-                    [&](qint64 p) { return encoding.alignToCharacter(file, p, units.unitCount()); },
-                    request.lineCount,
-                    // No read returns an unbounded line, whatever the setting says.
-                    int(qBound<qint64>(WindowRequest::MinLineChars, request.maxLineChars,
-                                       WindowRequest::MaxLineChars)),
-                    request.extract ? request.highlightText : QString()};
-    if (mode == WindowRequest::NewestMode)
-        return readNewest(reading);
-    return readFromStart(reading, mode, request.percent, request.anchorByte);
+    Window window = readWith(file, request, encoding, detecting && detected.isEmpty());
+    if (window.detected != TextEncoding::OtherFamily) {
+        detected = codecNameOf(window.detected);
+        const TextEncoding decided = TextEncoding::choose(detected, QByteArray());
+        if (decided.codec != encoding.codec) {
+            encoding = decided;
+            window = readWith(file, request, encoding, false);
+        }
+    }
+    return window;
 }
 
 } // namespace
@@ -298,7 +355,11 @@ WindowResult LineWindowReader::read(const QString &path, const WindowRequest &re
     }
     FileBytes file(opened.descriptor(), result.fileSize);
     TextEncoding encoding;
-    Window window = readWindow(file, request, encoding);
+    const DetectedCodec &earlier = request.detected;
+    const bool sameFile = earlier.device == opened.device() && earlier.inode == opened.inode()
+                          && result.fileSize >= earlier.size;
+    QString detected = sameFile ? earlier.codecName : QString();
+    Window window = readWindow(file, request, encoding, detected);
     if (file.error() != 0) {
         // What was read before the error is no window of the file.
         result.status = WindowResult::ReadFailed;
@@ -309,6 +370,8 @@ WindowResult LineWindowReader::read(const QString &path, const WindowRequest &re
     if (encoding.codec)
         result.encodingName = QString::fromLatin1(encoding.codec->name());
     result.byteOrderMark = encoding.bomSize > 0;
+    if (!detected.isEmpty())
+        result.detected = {detected, opened.device(), opened.inode(), result.fileSize};
     result.text = window.text;
     result.windowBegin = window.begin;
     result.windowEnd = window.end;

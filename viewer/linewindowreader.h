@@ -18,7 +18,26 @@ constexpr QLatin1String Unicode("", 0);   // by byte-order mark, else the locale
 constexpr QLatin1String ShiftJis("SJIS", 4);
 constexpr QLatin1String Utf8("UTF-8", 5);
 constexpr QLatin1String EucJp("EUC-JP", 6);
+
+// Whether codecName chooses a codec by name rather than asking for detection.
+inline bool isChosen(const QString &codecName)
+{
+    return codecName == ShiftJis || codecName == EucJp || codecName == Utf8;
+}
 } // namespace CodecName
+
+// What Unicode detection decided for a file without a byte-order mark: one
+// of CodecName's three names. A read reports it, and the next read of the
+// same file takes it instead of deciding again, while the file is the same
+// (device and inode) and has not shrunk below the size it was read at: a
+// truncated, rotated or replaced file is decided anew.
+struct DetectedCodec
+{
+    QString codecName;   // empty: nothing decided
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;     // the file's size at the read that reported it
+};
 
 // What one reload asks for. The values come straight from the window's
 // controls and members.
@@ -44,6 +63,7 @@ struct WindowRequest
     // (clamped to the file and past the byte-order mark, moved on to a
     // character's start) instead of at the line the percentage falls in.
     qint64 anchorByte = -1;
+    DetectedCodec detected;       // an earlier read's decision, for Unicode detection
 };
 
 // The start mode that the start-mode box's index selects; an index outside
@@ -81,6 +101,10 @@ struct WindowResult
     // file starts with a byte-order mark. Empty when no codec was needed.
     QString encodingName;
     bool byteOrderMark = false;
+    // Unicode detection on a file without a byte-order mark: the decision the
+    // Read used, carried over from the request or made from the window's
+    // bytes (a window of plain ASCII decides nothing).
+    DetectedCodec detected;
 };
 
 class LineWindowReader
@@ -91,7 +115,11 @@ public:
     // skipIfSize is >= 0 and equals that size returns Unchanged after that one
     // open and size query. Otherwise reads the window that request describes from
     // the bytes [0, size) and returns it; a read that fails on the way gives
-    // ReadFailed and no text.
+    // ReadFailed and no text. Unicode detection on a file without a
+    // byte-order mark decodes with the request's earlier decision while it
+    // holds, else with what the window's bytes decide (read again in the same
+    // open when they decide on another codec than the locale's), else with the
+    // locale's codec.
     static WindowResult read(const QString &path, const WindowRequest &request,
                              qint64 skipIfSize = -1);
 };

@@ -61,6 +61,7 @@ void MainWindow::reload(bool fromTimer)
     request.highlightText = ui->lineEdit->text();   // read once: the filter and the marks
     if (request.startMode == WindowRequest::PercentMode)
         request.anchorByte = windowAnchor;
+    request.detected = detectedCodec;
 
     const WindowResult result =
         LineWindowReader::read(filePath, request, fromTimer ? lastFileSize : -1);
@@ -81,6 +82,7 @@ void MainWindow::reload(bool fromTimer)
     }
 
     lastFileSize = result.fileSize;
+    detectedCodec = result.detected;
     windowBegin = result.windowBegin;
     followInMatchList();
     const bool viewChanged = highlightMatches(request, result.text);
@@ -92,14 +94,10 @@ void MainWindow::reload(bool fromTimer)
 bool MainWindow::highlightMatches(const WindowRequest &request, const QString &text)
 {
     FillKey key;
-    key.startMode = request.startMode;
-    key.lineCount = request.lineCount;
-    key.codecName = request.codecName;
-    key.maxLineChars = request.maxLineChars;
-    key.extract = request.extract;
-    key.needle = request.highlightText;
+    key.request = request;
     key.textFormat = viewFormat;
     key.markFormat = highlightFormat(highlightBackground, highlightForeground);
+    key.rules = highlightRules;
     key.path = filePath;
 
     // Decided before the text changes. A new window (another file or start
@@ -109,7 +107,8 @@ bool MainWindow::highlightMatches(const WindowRequest &request, const QString &t
     // selected; otherwise the reader's place is kept.
     const bool newest = request.startMode == WindowRequest::NewestMode;
     const bool fresh = nextWindowFromTop || !filledView.valid
-                       || filledView.key.startMode != request.startMode || filledView.key.path != filePath;
+                       || filledView.key.request.startMode != request.startMode
+                       || filledView.key.path != filePath;
     nextWindowFromTop = false;
     const bool follow = newest && (fresh || followsEnd());
     const ViewPlace place = viewPlace(ui->textEdit);

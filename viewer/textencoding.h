@@ -30,9 +30,26 @@ struct TextEncoding
     // first bytes) and otherwise takes the locale's codec.
     static TextEncoding choose(const QString &codecName, const QByteArray &head);
 
+    // Which of UTF-8, Shift-JIS (CP932, as the SJIS codec decodes it) and
+    // EUC-JP the bytes of text without a byte-order mark are in: the family,
+    // or OtherFamily when they do not say (plain ASCII, or no clear winner).
+    // Valid UTF-8 is UTF-8. Otherwise a decoding that meets a byte sequence
+    // it cannot decode loses to one that meets none; between two that decode
+    // cleanly, the one with fewer half-width katakana wins (the other reading
+    // of EUC-JP's kana and kanji is mostly half-width katakana). A sequence
+    // cut by the end of bytes counts for nothing. Looks at most at 4 KiB from
+    // the first non-ASCII byte; bytes should start at a character boundary,
+    // as a line start is.
+    static Family detectJapanese(const QByteArray &bytes);
+
     // The first character boundary at or after unit position p (at most
     // unitCount), so that no window starts inside a character.
     qint64 alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const;
+
+    // Decodes bytes that begin on a character boundary on their own, as the
+    // forward reads decode them (a mark at their start is text); a character
+    // cut at their end decodes to a replacement character.
+    QString decode(const char *bytes, int size) const;
 
     // text in this encoding, without a byte-order mark; empty when the codec
     // cannot give it exactly (decoding the bytes back gives another text).
@@ -49,11 +66,6 @@ struct TextEncoding
     // Whether the unit at bytes is a line feed, or a carriage return.
     bool isLineFeed(const uchar *bytes) const { return unitIs(bytes, 0x0A); }
     bool isCarriageReturn(const uchar *bytes) const { return unitIs(bytes, 0x0D); }
-
-    // Decodes bytes that begin on a character boundary on their own, as the
-    // forward reads decode them (a mark at their start is text); a character
-    // cut at their end decodes to a replacement character.
-    QString decode(const char *bytes, int size) const;
 
 private:
     bool unitIs(const uchar *bytes, uint value) const;

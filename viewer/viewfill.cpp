@@ -4,6 +4,7 @@
 #include "viewfill.h"
 
 #include "linelayout.h"
+#include "linematcher.h"
 #include "linewindowreader.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -29,20 +30,19 @@ bool isPlain(QStringView text)
     return true;
 }
 
-void collectMarks(QTextBlock block, const QString &needle, QVector<QPair<int, int>> &marks)
+void collectMarks(QTextBlock block, const LineMatcher &matcher, QVector<QPair<int, int>> &marks)
 {
     // QTextDocument::find() looks inside one block at a time, in the block's
     // text with no-break spaces read as spaces, and goes on right behind the
     // previous match.
+    const int needleSize = matcher.pattern().text.size();
     for (; block.isValid(); block = block.next()) {
         QString text = block.text();
-        if (text.size() < needle.size())
+        if (text.size() < needleSize)
             continue;
         text.replace(QChar::Nbsp, QLatin1Char(' '));
-        for (int at = text.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
-             at = text.indexOf(needle, at + needle.size(), Qt::CaseInsensitive)) {
-            marks.append({block.position() + at, block.position() + at + needle.size()});
-        }
+        for (TextMatch m = matcher.matchIn(text); m.found(); m = matcher.matchIn(text, m.end()))
+            marks.append({block.position() + m.start, block.position() + m.end()});
     }
 }
 
@@ -63,7 +63,8 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
     if (tail < older.size())
         cursor.setPosition(tail, QTextCursor::KeepAnchor);
     cursor.insertText(newer.mid(overlap.kept), key.textFormat);
-    markMatches(view, key.needle, key.markFormat, tail);
+    markRules(view, key.rules, key.textFormat, tail);
+    markMatches(view, key.request.highlightText, key.markFormat, tail);
     cursor.endEditBlock();
     if (overlap.dropped > 0) {
         // In an edit block, the cursor moves without asking the layout where
@@ -92,7 +93,8 @@ void installLineLayout(QTextEdit *view)
 }
 
 void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textFormat,
-              const QString &needle, const QTextCharFormat &markFormat)
+              const QString &needle, const QTextCharFormat &markFormat,
+              const RuleMarks &rules)
 {
     // setPlainText inserts under the edit cursor's format. Behind a mark, or
     // over a selection that holds one, that is the mark's format, and the whole
@@ -105,16 +107,19 @@ void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textF
     QTextCursor batch(view->document());
     batch.beginEditBlock();
     view->setPlainText(text);
+    markRules(view, rules, textFormat);
     markMatches(view, needle, markFormat);
     batch.endEditBlock();
 }
 
 bool FillKey::operator==(const FillKey &other) const
 {
-    return path == other.path && startMode == other.startMode && lineCount == other.lineCount
-           && codecName == other.codecName && maxLineChars == other.maxLineChars
-           && extract == other.extract && needle == other.needle
-           && textFormat == other.textFormat && markFormat == other.markFormat;
+    const WindowRequest &a = request;
+    const WindowRequest &b = other.request;
+    return path == other.path && a.startMode == b.startMode && a.lineCount == b.lineCount
+           && a.codecName == b.codecName && a.maxLineChars == b.maxLineChars && a.extract == b.extract
+           && a.highlightText == b.highlightText && textFormat == other.textFormat
+           && markFormat == other.markFormat && rules == other.rules;
 }
 
 WindowOverlap findOverlap(const QString &older, const QString &newer)
@@ -152,7 +157,7 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
         return FillChange::None;
 
     FillChange change = FillChange::Rebuilt;
-    const WindowOverlap overlap = same && filled.plain && key.startMode == WindowRequest::NewestMode
+    const WindowOverlap overlap = same && filled.plain && key.request.startMode == WindowRequest::NewestMode
                                       ? findOverlap(filled.text, text)
                                       : WindowOverlap();
     const QStringView added = QStringView(text).mid(overlap.kept);
@@ -161,7 +166,7 @@ FillChange refillView(QTextEdit *view, FilledView &filled, const FillKey &key,
         *dropped = overlap.dropped;
         change = FillChange::Appended;
     } else {
-        fillView(view, text, key.textFormat, key.needle, key.markFormat);
+        fillView(view, text, key.textFormat, key.request.highlightText, key.markFormat, key.rules);
         filled.plain = isPlain(text);
         *dropped = -1;
     }
@@ -277,7 +282,7 @@ int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &f
     // Collecting the matches first keeps the document untouched until the
     // single edit block below.
     QVector<QPair<int, int>> marks;
-    collectMarks(document->findBlock(fromPosition), needle, marks);
+    collectMarks(document->findBlock(fromPosition), LineMatcher(MatchPattern{needle, false, false}), marks);
     if (marks.isEmpty())
         return 0;
 

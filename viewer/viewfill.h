@@ -8,6 +8,9 @@
 // (linelayout, Qt Gui). Kept apart from MainWindow so that the
 // benchmark and the tests can drive it on a bare QTextEdit.
 
+#include "linewindowreader.h"
+#include "rulemarks.h"
+
 #include <QColor>
 #include <QString>
 #include <QTextCharFormat>
@@ -20,25 +23,26 @@ class QTextEdit;
 void installLineLayout(QTextEdit *view);
 
 // Replaces the whole text of view with text in one setPlainText call, every
-// character in textFormat, and marks needle in it with markFormat. Both happen
-// in one edit block, so the view lays the document out once, marks included.
-// The view's scroll position and selection are reset, as setPlainText does.
+// character in textFormat, colours it by rules and marks needle in it with
+// markFormat, above the rules' colours. All happens in one edit block, so the
+// view lays the document out once, marks included. The view's scroll position
+// and selection are reset, as setPlainText does.
 void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textFormat,
-              const QString &needle, const QTextCharFormat &markFormat);
+              const QString &needle, const QTextCharFormat &markFormat,
+              const RuleMarks &rules = RuleMarks());
 
 // Everything besides its text that decides what a fill puts into the view, and
 // whether two windows of the same file are the same lines.
 struct FillKey
 {
     QString path;
-    int startMode = -1;
-    qint64 lineCount = 0;
-    QString codecName;
-    qint64 maxLineChars = 0;
-    bool extract = false;
-    QString needle;
+    // The read's request; its highlight text is the needle the fill marks.
+    // Equal keys compare every field but the percent and the detected codec:
+    // the text tells what they changed.
+    WindowRequest request;
     QTextCharFormat textFormat;
     QTextCharFormat markFormat;
+    RuleMarks rules;
 
     bool operator==(const FillKey &other) const;
     bool operator!=(const FillKey &other) const { return !(*this == other); }
@@ -68,8 +72,8 @@ WindowOverlap findOverlap(const QString &older, const QString &newer);
 
 enum class FillChange { None, Appended, Rebuilt };
 
-// Brings view to exactly the document that fillView(text, key's formats and
-// needle) gives, and records it in filled. When filled describes the view with
+// Brings view to exactly the document that fillView(text, key's formats,
+// needle and rules) gives, and records it in filled. When filled describes the view with
 // the same key in newest mode and text overlaps filled.text, it only removes the
 // lines that left at the top, replaces the old last line, appends the new
 // lines and marks them; an identical text changes nothing. Otherwise it
