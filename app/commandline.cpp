@@ -53,6 +53,12 @@ QString usageText()
         "  Home / Ctrl+Home  表示の先頭へ\n"
         "  End / Ctrl+End    表示の末尾へ（▲最新行では追跡を再開）\n"
         "  Enter             ハイライト文字の入力欄で: 更新\n"
+        "  Ctrl+F            検索バーを表示し、検索文字列を選択\n"
+        "  Enter / F3        次を検索（ファイル全体）\n"
+        "  Shift+Enter / Shift+F3  前を検索\n"
+        "  Alt+Enter         一致行をすべて一覧に表示\n"
+        "  Ctrl+G            時刻へ移動の入力欄へ（Enter で移動）\n"
+        "  Esc               検索を中止、検索中でなければ検索バーを閉じる\n"
         "\n"
         "設定ファイル: ~/.config/VARNOK/Tailpeek.conf\n"
         "（XDG_CONFIG_HOME を設定している場合はその下の VARNOK/Tailpeek.conf）\n");

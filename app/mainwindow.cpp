@@ -27,6 +27,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->textEdit->document()->setUndoRedoEnabled(false);
     // Built before the settings are read, so that the first-start size counts it.
     statusLine = new StatusLine(statusBar(), this);
+    setUpFind();
     readSettings();
     connect(&reloadTimer, &QTimer::timeout, this, &MainWindow::reloadFile);
     // Enter in the highlight field applies it, exactly as the update button does.
@@ -48,6 +49,7 @@ void MainWindow::openFile(const QString &path)
 {
     if (path.isEmpty())
         return;
+    dropAnchor();
     filePath = path;
     setWindowFilePath(filePath);
     showNextWindowFromTop();

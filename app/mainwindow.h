@@ -11,6 +11,8 @@
 //                                   showNextWindowFromTop, showExtractState,
 //                                   followState,
 //                                   followsEnd, followEnd, watchScrolling
+//   app/mainwindowfind.cpp          setUpFind, findPlace, jumpTo, dropAnchor,
+//                                   followInMatchList
 //                                   (the view filling they use: viewer/viewfill.cpp)
 //   settings/settings.cpp           readSettings, writeSettings
 //   commands/codeccommands.cpp      the codec slots, syncCodecActions, effectiveCodecName
@@ -28,6 +30,12 @@
 #include "linewindowreader.h"
 #include "statusline.h"
 #include "viewfill.h"
+
+struct WindowJump;
+struct WindowPlace;
+class FindBar;
+class MatchListing;
+class WindowFind;
 
 namespace Ui {
 class MainWindow;
@@ -128,6 +136,16 @@ private:
     // with the mode, the timer, the selection and the scrolling.
     void watchFollowState();
     void showFollowState();
+    // app/mainwindowfind.cpp: the find bar below the view, its keys, and
+    // the jumps of the window to what it finds.
+    void setUpFind();
+    WindowPlace findPlace() const;
+    void jumpTo(const WindowJump &jump);
+    // The user chose another position, start mode, file or codec: the
+    // window no longer keeps to the byte a jump anchored it at.
+    void dropAnchor();
+    // After a reload that read the file: the match list follows it.
+    void followInMatchList();
     // app/readwarnings.cpp
     // The warning box of a refresh that failed; a timer reload shows none.
     void showReadWarning(const QString &errorString);
@@ -177,6 +195,18 @@ private:
     RuleMarks highlightRules;
     // The view's context menu: the rules dialog and the quick colours.
     ViewContextMenu *viewMenu = nullptr;
+
+    // The find bar and what searches with it.
+    FindBar *findBar = nullptr;
+    WindowFind *windowFind = nullptr;
+    MatchListing *matchListing = nullptr;   // the match list pane
+    // Percent mode reads from this byte instead of the percent position after
+    // a jump (-1: none): five decimals of a percent can be far wider than a window.
+    qint64 windowAnchor = -1;
+    // Set while a jump sets the controls, so their handlers keep the anchor.
+    bool jumping = false;
+    // Where the window shown begins in the file, from its last read.
+    qint64 windowBegin = 0;
 };
 
 #endif // MAINWINDOW_H

@@ -35,6 +35,7 @@ void MainWindow::on_actionUnicode_triggered()
 // Any other stored name reads as Unicode detection and checks "Unicode".
 void MainWindow::syncCodecActions()
 {
+    dropAnchor();
     ui->actionUnicode->setChecked(false);
     ui->actionSJIS->setChecked(false);
     ui->actionEUC_JP->setChecked(false);

@@ -57,6 +57,7 @@ void MainWindow::on_doubleSpinBox_valueChanged(double value)
 {
     // A position strictly inside the file means percent mode; that switch runs
     // the start-mode cascade (timer off, refresh) before the refresh here.
+    dropAnchor();
     if (value != 0.0 && value != 100.0)
         setStartMode(WindowRequest::PercentMode);
     showNextWindowFromTop();
@@ -65,6 +66,7 @@ void MainWindow::on_doubleSpinBox_valueChanged(double value)
 
 void MainWindow::on_comboBox_2_currentIndexChanged(int index)
 {
+    dropAnchor();
     showNextWindowFromTop();
     switch (startModeFromIndex(index)) {
     case WindowRequest::NewestMode:   // the position goes to the end; the timer keeps its state

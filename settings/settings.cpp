@@ -4,8 +4,10 @@
 // Both functions list the keys in the same order (the writer puts fontbold and
 // fontitalic before fontsize) and spell each key once, here.
 
+#include "findbar.h"
 #include "highlightrules.h"
 #include "linewindowreader.h"
+#include "matchlisting.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -138,6 +140,9 @@ void MainWindow::readSettings()
     extractMode = settings.value(keyExtractMode, true).toBool();
     syncExtractAction();
 
+    findBar->readSettings(settings);
+    matchListing->readSettings(settings);
+
     // An array of its own beside the flat keys; none gives no rules.
     highlightRules = RuleMarks(readHighlightRules(settings));
 }
@@ -170,6 +175,9 @@ void MainWindow::writeSettings()
     settings.setValue(keyHighlightText, highlightForeground.name());
     settings.setValue(keyLineMax, maxLineChars);
     settings.setValue(keyExtractMode, extractMode);
+
+    findBar->writeSettings(settings);
+    matchListing->writeSettings(settings);
 
     writeHighlightRules(settings, highlightRules.rules());
 }

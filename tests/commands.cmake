@@ -27,6 +27,12 @@ target_link_libraries(tst_viewdifferential PRIVATE tailpeekwindowharness)
 tailpeek_add_test(tst_viewfollow tst_viewfollow.cpp)
 target_link_libraries(tst_viewfollow PRIVATE tailpeekwindowharness)
 
+# The find bar: next and previous through the whole file, and go to a time.
+tailpeek_add_test(tst_windowfind tst_windowfind.cpp)
+target_link_libraries(tst_windowfind PRIVATE tailpeekwindowharness)
+tailpeek_add_test(tst_matchlist tst_matchlist.cpp)
+target_link_libraries(tst_matchlist PRIVATE tailpeekwindowharness)
+
 # Highlight rules: precedence and scopes, the store and rule files, the view's
 # context menu.
 tailpeek_add_test(tst_highlightrules tst_highlightrules.cpp)

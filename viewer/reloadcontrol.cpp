@@ -59,6 +59,8 @@ void MainWindow::reload(bool fromTimer)
     request.codecName = codecName;
     request.extract = extractMode;
     request.highlightText = ui->lineEdit->text();   // read once: the filter and the marks
+    if (request.startMode == WindowRequest::PercentMode)
+        request.anchorByte = windowAnchor;
     request.detected = detectedCodec;
 
     const WindowResult result =
@@ -81,6 +83,8 @@ void MainWindow::reload(bool fromTimer)
 
     lastFileSize = result.fileSize;
     detectedCodec = result.detected;
+    windowBegin = result.windowBegin;
+    followInMatchList();
     const bool viewChanged = highlightMatches(request, result.text);
     statusLine->showRead(filePath, codecName, result, viewChanged);
     showExtractState(request, result.text);
