@@ -1,5 +1,7 @@
 #include "linelayout.h"
 
+#include "visiblecontrols.h"
+
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QImage>
@@ -37,7 +39,38 @@ void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
     layout->draw(scratch, QPointF(), {}, QRectF(0, -2, 1, 1));
 }
 
+// A marker's format over that of the character it stands for: the marker's
+// ink, on the mark's ground if the character is marked.
+QTextCharFormat markerFormat(QTextCharFormat format)
+{
+    format.setForeground(QColor(markerInk));
+    if (!format.hasProperty(QTextFormat::BackgroundBrush))
+        format.setBackground(QColor(markerGround));
+    return format;
+}
+
+// A frame around every marker, so that it reads as one sign.
+void drawMarkerFrames(QPainter *painter, const QPointF &offset, const ShownLine &shown);
+
+// Where the block's own layout would put position: the x of the cursor
+// before it, relative to row, which begins there.
+qreal startOffset(const QTextLine &row)
+{
+    return row.cursorToX(row.textStart()) - row.x();
+}
+
 } // namespace
+
+// A line with hidden characters as it is drawn: its display form, laid out.
+struct ShownLine
+{
+    ShownLine(DisplayForm shownForm, const QFont &font, QPaintDevice *device)
+        : form(std::move(shownForm)), layout(form.text, font, device)
+    {
+    }
+    DisplayForm form;
+    QTextLayout layout;
+};
 
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
 {
@@ -96,8 +129,7 @@ bool LineLayout::foresee(const QTextBlock &block, Line *line) const
     line->height = std::ceil(ascent + descent);
     line->width = 0;
     line->length = block.length();
-    line->laidOut = false;
-    line->measured = false;
+    line->state = LineState::Foreseen;
     line->keepsGlyphs = false;
     // What the layout may still hold describes the block's old text.
     block.layout()->setCacheEnabled(false);
@@ -131,7 +163,7 @@ void LineLayout::layoutPending(qint64 budgetNs)
     bool done = true;
     for (QTextBlock block = document()->begin(); block.isValid() && size_t(number) < lines.size();
          block = block.next(), ++number) {
-        if (lines[size_t(number)].measured)
+        if (lines[size_t(number)].state != LineState::Foreseen)
             continue;
         if (turn.nsecsElapsed() >= budgetNs) {
             done = false;
@@ -161,7 +193,8 @@ bool LineLayout::inTail(int blockNumber) const
     return blockNumber >= document()->blockCount() - tailLines;
 }
 
-LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyphs) const
+LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyphs,
+                                         bool mayHide) const
 {
     QTextLayout *layout = block.layout();
     QTextOption option = document()->defaultTextOption();
@@ -175,9 +208,17 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
 
     Line line;
     line.length = block.length();
+    if (mayHide && hasHiddenCharacters(block.text())) {
+        line.keepsGlyphs = keepGlyphs && line.length <= maxKeptLength;
+        keptSinceTrim += line.keepsGlyphs;
+        layoutShown(block, option, &line);
+        return line;
+    }
     line.keepsGlyphs = keepGlyphs && line.length <= maxKeptLength;
     layout->setCacheEnabled(line.keepsGlyphs);
     keptSinceTrim += line.keepsGlyphs;
+    if (mayHide && !layout->formats().isEmpty())
+        layout->clearFormats();   // the block held hidden characters before
     layout->beginLayout();
     // One line per block, unless the block holds line separators (U+2028).
     for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
@@ -190,13 +231,108 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
     return line;
 }
 
+void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
+                             Line *line) const
+{
+    // The display form, in the block's formats, each marker in the format
+    // of its character with the marker's colours over it.
+    const QFont font = document()->defaultFont();
+    auto shown = std::make_shared<ShownLine>(displayForm(block.text()), font, paintDevice());
+    const DisplayForm &form = shown->form;
+    QVector<QTextLayout::FormatRange> formats;
+    auto marker = form.markers.cbegin();
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int from = fragment.position() - block.position();
+        const int to = from + fragment.length();
+        QTextCharFormat format = fragment.charFormat();
+        format.setFont(format.font().resolve(font));
+        formats.append({form.shownPosition(from), form.shownPosition(to) - form.shownPosition(from),
+                        format});
+        for (; marker != form.markers.cend() && marker->position < to; ++marker)
+            formats.append({marker->shownAt, marker->length, markerFormat(format)});
+    }
+    QTextLayout &drawn = shown->layout;
+    drawn.setFormats(formats);
+    drawn.setTextOption(option);
+    drawn.setCacheEnabled(line->keepsGlyphs);
+    drawn.beginLayout();
+    for (QTextLine row = drawn.createLine(); row.isValid(); row = drawn.createLine()) {
+        row.setLineWidth(unboundedWidth);
+        row.setPosition(QPointF(0, line->height));
+        line->height += row.height();
+        line->width = qMax(line->width, row.naturalTextWidth());
+    }
+    drawn.endLayout();
+
+    // The block's own layout is never drawn, but QTextEdit asks it where the
+    // cursor stands. Its rows are made to stand where the display form puts
+    // their first characters: one row per hidden character and per run
+    // between them, and one per character in a line with a direction
+    // control, since the block's layout would obey it.
+    QTextLayout *own = block.layout();
+    own->setCacheEnabled(false);
+    QTextOption rows = option;
+    rows.setWrapMode(QTextOption::WrapAnywhere);   // so that a row can end anywhere
+    own->setTextOption(rows);
+    const QString text = block.text();
+    const bool obeys = std::any_of(text.begin(), text.end(), isDirectionControl);
+    const auto layRows = [&] {
+        own->beginLayout();
+        for (int at = 0; at < text.size();) {
+            int end = at + 1;
+            if (!obeys && !isHiddenCharacter(text[at])) {
+                while (end < text.size() && !isHiddenCharacter(text[end]))
+                    ++end;
+            }
+            QTextLine row = own->createLine();
+            if (!row.isValid())
+                break;
+            row.setNumColumns(end - at);
+            at = row.textStart() + qMax(1, row.textLength());
+        }
+        own->endLayout();
+        for (int i = 0; i < own->lineCount(); ++i) {
+            QTextLine row = own->lineAt(i);
+            const int start = form.shownPosition(row.textStart());
+            const QTextLine shownRow = drawn.lineForTextPosition(start);
+            row.setPosition(QPointF(0, shownRow.y()));
+            row.setPosition(QPointF(shownRow.cursorToX(start) - startOffset(row), shownRow.y()));
+        }
+    };
+    own->clearFormats();
+    layRows();
+    // The end of the line stands behind its last row: when that is a hidden
+    // character, as wide as its marker.
+    const QTextLine last = own->lineAt(own->lineCount() - 1);
+    if (isHiddenCharacter(text.back()) && last.textLength() == 1) {
+        const DisplayForm::Marker &marker = form.markers.back();
+        const QTextLine shownRow = drawn.lineForTextPosition(marker.shownAt);
+        const qreal wider = shownRow.cursorToX(marker.shownAt + marker.length)
+                            - shownRow.cursorToX(marker.shownAt) - last.naturalTextWidth();
+        QTextCharFormat spaced;
+        spaced.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        spaced.setFontLetterSpacing(wider);
+        own->setFormats({{int(text.size()) - 1, 1, spaced}});
+        layRows();
+    }
+    line->shown = std::move(shown);
+}
+
+QTextLayout *LineLayout::drawnLayout(const QTextBlock &block, const Line &line) const
+{
+    return line.shown ? &line.shown->layout : block.layout();
+}
+
 void LineLayout::ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const
 {
     const size_t number = size_t(block.blockNumber());
-    if (number >= lines.size() || lines[number].laidOut)
+    if (number >= lines.size() || lines[number].state == LineState::LaidOut)
         return;
-    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()));
-    if (!lines[number].measured) {
+    // A foreseen line holds printable ASCII alone: nothing to look for.
+    const bool foreseen = lines[number].state == LineState::Foreseen;
+    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()), !foreseen);
+    if (foreseen) {
         widestValid = false;
         pending.start(1);   // the scroll bars learn the width in the next turn
         if (laid.height != lines[number].height) {
@@ -223,7 +359,7 @@ void LineLayout::trimGlyphs()
         Line &line = lines[size_t(number)];
         const bool painted = number >= paintedFirst && number <= paintedLast;
         if (line.keepsGlyphs && !painted && !inTail(number)) {
-            releaseGlyphs(block.layout(), &scratch);
+            releaseGlyphs(drawnLayout(block, line), &scratch);
             line.keepsGlyphs = false;
         }
     }
@@ -235,6 +371,14 @@ bool LineLayout::dropTopLines(int charsRemoved, int droppedCount)
     // what was the next line, formats and all: its size is known, and its
     // QTextLayout, left describing the old first line, can wait until it is
     // drawn or asked for.
+    //
+    // documentChanged() takes this path only for an edit that starts at 0,
+    // adds nothing and leaves one block: the removal of whole lines at the top
+    // in an edit of its own. The view's fill (continueView() in viewfill.cpp)
+    // depends on it: it edits the end first and removes the top lines last,
+    // in two edit blocks. One edit block over both would be one change
+    // spanning the whole document, and every line would be laid out and
+    // painted again instead of moved.
     if (droppedCount < 1 || size_t(droppedCount) >= lines.size())
         return false;
     int length = 0;
@@ -243,8 +387,10 @@ bool LineLayout::dropTopLines(int charsRemoved, int droppedCount)
     if (length != charsRemoved)
         return false;
     lines.erase(lines.begin(), lines.begin() + droppedCount);
-    lines.front().laidOut = false;
-    lines.front().keepsGlyphs = false;   // the edit freed what the first block's layout held
+    Line &first = lines.front();
+    if (first.state == LineState::LaidOut)
+        first.state = LineState::Waiting;
+    first.keepsGlyphs = false;   // the edit freed what the first block's layout held
     paintedFirst -= droppedCount;
     paintedLast -= droppedCount;
     document()->firstBlock().layout()->clearLayout();
@@ -430,7 +576,12 @@ int LineLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) cons
     const int number = blockAt(point.y());
     const QTextBlock block = document()->findBlockByNumber(number);
     ensureLaidOut(block, false);
-    const QTextLayout *layout = block.layout();
+    const Line &line = lines[size_t(number)];
+    const QTextLayout *layout = drawnLayout(block, line);
+    // A position of the display form back in the block's text.
+    const auto inBlock = [&line](int shown) {
+        return line.shown ? line.shown->form.position(shown) : shown;
+    };
     if (layout->lineCount() == 0)
         return block.position();
     const qreal y = point.y() - top(number);
@@ -444,10 +595,10 @@ int LineLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) cons
     const qreal x = point.x() - margin();
     // Left of a left-to-right line is its start; no need to shape the line.
     if (x <= 0 && layout->textOption().textDirection() == Qt::LeftToRight)
-        return block.position() + row.textStart();
+        return block.position() + inBlock(row.textStart());
     if (accuracy == Qt::ExactHit && (x < 0 || x > row.naturalTextWidth()))
         return -1;
-    return block.position() + row.xToCursor(x);
+    return block.position() + inBlock(row.xToCursor(x));
 }
 
 void LineLayout::draw(QPainter *painter, const PaintContext &context)
@@ -468,16 +619,24 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
          ++number, block = block.next()) {
         const int position = block.position();
         const int length = block.length();
+        ensureLaidOut(block, true);
+        Line &line = lines[size_t(number)];
+        QTextLayout *layout = drawnLayout(block, line);
+        // Positions of the block in the layout drawn.
+        const auto shown = [&line](int inBlock) {
+            return line.shown ? line.shown->form.shownPosition(qBound(0, inBlock, line.length - 1))
+                              : inBlock;
+        };
         QVector<QTextLayout::FormatRange> selections;
         for (const Selection &selection : context.selections) {
             const int start = selection.cursor.selectionStart() - position;
             const int end = selection.cursor.selectionEnd() - position;
-            if (start < length && end > 0 && end > start)
-                selections.append({start, end - start, selection.format});
+            if (start < length && end > 0 && end > start) {
+                // The paragraph separator beyond the text is selected too.
+                const int shownEnd = end >= length ? shown(end) + end - (length - 1) : shown(end);
+                selections.append({shown(start), shownEnd - shown(start), selection.format});
+            }
         }
-        ensureLaidOut(block, true);
-        QTextLayout *layout = block.layout();
-        Line &line = lines[size_t(number)];
         if (!line.keepsGlyphs && line.length <= maxKeptLength) {
             layout->setCacheEnabled(true);   // this draw shapes it once more, and then no more
             line.keepsGlyphs = true;
@@ -485,11 +644,32 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
         }
         const QPointF offset(margin(), top(number));
         layout->draw(painter, offset, selections, clip);
+        if (line.shown)
+            drawMarkerFrames(painter, offset, *line.shown);
         if (context.cursorPosition >= position && context.cursorPosition < position + length)
-            layout->drawCursor(painter, offset, context.cursorPosition - position, cursorWidth);
+            layout->drawCursor(painter, offset, shown(context.cursorPosition - position), cursorWidth);
     }
     // The lines around those just painted are the ones painted next.
     paintedFirst = firstNumber - tailLines;
     paintedLast = lastNumber + tailLines;
     trimGlyphs();
 }
+
+namespace {
+
+void drawMarkerFrames(QPainter *painter, const QPointF &offset, const ShownLine &shown)
+{
+    painter->save();
+    painter->setPen(QColor(markerInk));
+    painter->setBrush(Qt::NoBrush);
+    for (const DisplayForm::Marker &marker : shown.form.markers) {
+        const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
+        const qreal left = row.cursorToX(marker.shownAt);
+        const qreal right = row.cursorToX(marker.shownAt + marker.length);
+        const QRectF box(qMin(left, right), row.y(), qAbs(right - left), row.height());
+        painter->drawRect(box.translated(offset).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+    painter->restore();
+}
+
+} // namespace
