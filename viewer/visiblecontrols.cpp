@@ -119,3 +119,18 @@ int DisplayForm::position(int shown) const
     }
     return position;
 }
+
+QString displayHtml(QStringView text)
+{
+    const DisplayForm form = displayForm(text);
+    QString html = QStringLiteral("<span style=\"white-space:pre\">");
+    int at = 0;
+    for (const DisplayForm::Marker &marker : form.markers) {
+        html += form.text.mid(at, marker.shownAt - at).toHtmlEscaped();
+        html += QStringLiteral("<span style=\"color:%1; background-color:%2\">%3</span>")
+                    .arg(QLatin1String(markerInk), QLatin1String(markerGround),
+                         form.text.mid(marker.shownAt, marker.length));
+        at = marker.shownAt + marker.length;
+    }
+    return html + form.text.mid(at).toHtmlEscaped() + QStringLiteral("</span>");
+}

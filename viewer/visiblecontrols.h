@@ -55,4 +55,8 @@ DisplayForm displayForm(QStringView text);
 constexpr const char *markerInk = "#1f5fbf";
 constexpr const char *markerGround = "#e2ebfa";
 
+// The display form of text as rich text for a label or a tool tip: the text
+// escaped, spaces kept, every marker in the markers' colours.
+QString displayHtml(QStringView text);
+
 #endif // VISIBLECONTROLS_H
