@@ -70,6 +70,7 @@ struct ShownLine
     }
     DisplayForm form;
     QTextLayout layout;
+    bool rowsAligned = false;   // the block's own layout follows this one
 };
 
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
@@ -217,7 +218,7 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
     line.keepsGlyphs = keepGlyphs && line.length <= maxKeptLength;
     layout->setCacheEnabled(line.keepsGlyphs);
     keptSinceTrim += line.keepsGlyphs;
-    if (mayHide && !layout->formats().isEmpty())
+    if (!layout->formats().isEmpty())
         layout->clearFormats();   // the block held hidden characters before
     layout->beginLayout();
     // One line per block, unless the block holds line separators (U+2028).
@@ -265,14 +266,26 @@ void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
     }
     drawn.endLayout();
 
+    // The block's own layout waits until QTextEdit asks for the block's place
+    // (alignRows()); until then it has no rows.
+    QTextLayout *own = block.layout();
+    own->setCacheEnabled(false);
+    own->clearFormats();
+    own->clearLayout();
+    line->shown = std::move(shown);
+}
+
+void LineLayout::alignRows(const QTextBlock &block, ShownLine &shown) const
+{
     // The block's own layout is never drawn, but QTextEdit asks it where the
     // cursor stands. Its rows are made to stand where the display form puts
     // their first characters: one row per hidden character and per run
     // between them, and one per character in a line with a direction
     // control, since the block's layout would obey it.
     QTextLayout *own = block.layout();
-    own->setCacheEnabled(false);
-    QTextOption rows = option;
+    const QTextLayout &drawn = shown.layout;
+    const DisplayForm &form = shown.form;
+    QTextOption rows = own->textOption();
     rows.setWrapMode(QTextOption::WrapAnywhere);   // so that a row can end anywhere
     own->setTextOption(rows);
     const QString text = block.text();
@@ -300,12 +313,11 @@ void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
             row.setPosition(QPointF(shownRow.cursorToX(start) - startOffset(row), shownRow.y()));
         }
     };
-    own->clearFormats();
     layRows();
     // The end of the line stands behind its last row: when that is a hidden
     // character, as wide as its marker.
     const QTextLine last = own->lineAt(own->lineCount() - 1);
-    if (isHiddenCharacter(text.back()) && last.textLength() == 1) {
+    if (last.isValid() && isHiddenCharacter(text.back()) && last.textLength() == 1) {
         const DisplayForm::Marker &marker = form.markers.back();
         const QTextLine shownRow = drawn.lineForTextPosition(marker.shownAt);
         const qreal wider = shownRow.cursorToX(marker.shownAt + marker.length)
@@ -316,7 +328,7 @@ void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
         own->setFormats({{int(text.size()) - 1, 1, spaced}});
         layRows();
     }
-    line->shown = std::move(shown);
+    shown.rowsAligned = true;
 }
 
 QTextLayout *LineLayout::drawnLayout(const QTextBlock &block, const Line &line) const
@@ -564,6 +576,10 @@ QRectF LineLayout::blockBoundingRect(const QTextBlock &block) const
         return QRectF();
     ensureLaidOut(block, false);
     const Line &line = lines[size_t(block.blockNumber())];
+    // QTextEdit asks for the place of a block before it asks the block's own
+    // layout where a position stands.
+    if (line.shown && !line.shown->rowsAligned)
+        alignRows(block, *line.shown);
     return QRectF(margin(), top(block.blockNumber()), line.width, line.height);
 }
 
@@ -666,8 +682,11 @@ void drawMarkerFrames(QPainter *painter, const QPointF &offset, const ShownLine 
         const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
         const qreal left = row.cursorToX(marker.shownAt);
         const qreal right = row.cursorToX(marker.shownAt + marker.length);
-        const QRectF box(qMin(left, right), row.y(), qAbs(right - left), row.height());
-        painter->drawRect(box.translated(offset).adjusted(0.5, 0.5, -0.5, -0.5));
+        // On whole pixels: a frame painted in parts must meet itself.
+        const QRect box = QRectF(qMin(left, right), row.y(), qAbs(right - left), row.height())
+                              .translated(offset)
+                              .toAlignedRect();
+        painter->drawRect(box.adjusted(0, 0, -1, -1));
     }
     painter->restore();
 }

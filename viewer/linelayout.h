@@ -122,6 +122,7 @@ private:
 
     Line layoutBlock(const QTextBlock &block, bool keepGlyphs, bool mayHide = true) const;
     void layoutShown(const QTextBlock &block, const QTextOption &option, Line *line) const;
+    void alignRows(const QTextBlock &block, ShownLine &shown) const;
     QTextLayout *drawnLayout(const QTextBlock &block, const Line &line) const;
     void ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const;
     bool inTail(int blockNumber) const;
