@@ -39,18 +39,9 @@ void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
     layout->draw(scratch, QPointF(), {}, QRectF(0, -2, 1, 1));
 }
 
-// A marker's format over that of the character it stands for: the marker's
-// ink, on the mark's ground if the character is marked.
-QTextCharFormat markerFormat(QTextCharFormat format)
-{
-    format.setForeground(QColor(markerInk));
-    if (!format.hasProperty(QTextFormat::BackgroundBrush))
-        format.setBackground(QColor(markerGround));
-    return format;
-}
-
-// A frame around every marker, so that it reads as one sign.
-void drawMarkerFrames(QPainter *painter, const QPointF &offset, const ShownLine &shown);
+// Markers drawn over the display form's own glyphs of their names; see ShownLine.
+void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip);
 
 // Where the block's own layout would put position: the x of the cursor
 // before it, relative to row, which begins there.
@@ -61,7 +52,10 @@ qreal startOffset(const QTextLine &row)
 
 } // namespace
 
-// A line with hidden characters as it is drawn: its display form, laid out.
+// A line with hidden characters as it is drawn: its display form, laid out
+// in the block's formats. Giving the markers formats of their own would cut
+// the line into one shaped piece per marker, several times the work of the
+// line; they are painted over their names instead, when they are drawn.
 struct ShownLine
 {
     ShownLine(DisplayForm shownForm, const QFont &font, QPaintDevice *device)
@@ -71,6 +65,14 @@ struct ShownLine
     DisplayForm form;
     QTextLayout layout;
     bool rowsAligned = false;   // the block's own layout follows this one
+    // For each marker: the font of its character, and its ground (the mark's
+    // if the character is marked).
+    QVector<QFont> fonts;
+    QVector<QBrush> grounds;
+    // For each marker, found when first drawn: its box in the layout, and the
+    // y of its baseline.
+    mutable QVector<QRectF> boxes;
+    mutable QVector<qreal> baselines;
 };
 
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
@@ -250,8 +252,12 @@ void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
         format.setFont(format.font().resolve(font));
         formats.append({form.shownPosition(from), form.shownPosition(to) - form.shownPosition(from),
                         format});
-        for (; marker != form.markers.cend() && marker->position < to; ++marker)
-            formats.append({marker->shownAt, marker->length, markerFormat(format)});
+        for (; marker != form.markers.cend() && marker->position < to; ++marker) {
+            shown->fonts.append(format.font());
+            shown->grounds.append(format.hasProperty(QTextFormat::BackgroundBrush)
+                                      ? format.background()
+                                      : QBrush(QColor(markerGround)));
+        }
     }
     QTextLayout &drawn = shown->layout;
     drawn.setFormats(formats);
@@ -661,7 +667,7 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
         const QPointF offset(margin(), top(number));
         layout->draw(painter, offset, selections, clip);
         if (line.shown)
-            drawMarkerFrames(painter, offset, *line.shown);
+            drawMarkers(painter, offset, *line.shown, selections, clip);
         if (context.cursorPosition >= position && context.cursorPosition < position + length)
             layout->drawCursor(painter, offset, shown(context.cursorPosition - position), cursorWidth);
     }
@@ -673,19 +679,41 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
 
 namespace {
 
-void drawMarkerFrames(QPainter *painter, const QPointF &offset, const ShownLine &shown)
+void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip)
 {
+    const QVector<DisplayForm::Marker> &markers = shown.form.markers;
+    if (shown.boxes.isEmpty()) {
+        for (const DisplayForm::Marker &marker : markers) {
+            const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
+            const qreal left = row.cursorToX(marker.shownAt);
+            const qreal right = row.cursorToX(marker.shownAt + marker.length);
+            shown.boxes.append(QRectF(qMin(left, right), row.y(), qAbs(right - left), row.height()));
+            shown.baselines.append(row.y() + row.ascent());
+        }
+    }
     painter->save();
-    painter->setPen(QColor(markerInk));
-    painter->setBrush(Qt::NoBrush);
-    for (const DisplayForm::Marker &marker : shown.form.markers) {
-        const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
-        const qreal left = row.cursorToX(marker.shownAt);
-        const qreal right = row.cursorToX(marker.shownAt + marker.length);
-        // On whole pixels: a frame painted in parts must meet itself.
-        const QRect box = QRectF(qMin(left, right), row.y(), qAbs(right - left), row.height())
-                              .translated(offset)
-                              .toAlignedRect();
+    for (int i = 0; i < markers.size(); ++i) {
+        // On whole pixels: a marker painted in parts must meet itself.
+        const QRect box = shown.boxes[i].translated(offset).toAlignedRect();
+        if (!clip.intersects(box))
+            continue;
+        const DisplayForm::Marker &marker = markers[i];
+        QBrush ground = shown.grounds[i];
+        QColor ink(markerInk);
+        for (const QTextLayout::FormatRange &selection : selections) {
+            if (marker.shownAt >= selection.start && marker.shownAt < selection.start + selection.length) {
+                ground = selection.format.background();
+                ink = selection.format.foreground().color();
+            }
+        }
+        // The ground hides the name as the display form drew it in the text's colour.
+        painter->fillRect(box, ground);
+        painter->setFont(shown.fonts[i]);
+        painter->setPen(ink);
+        painter->drawText(QPointF(shown.boxes[i].left() + offset.x(), shown.baselines[i] + offset.y()),
+                          shown.form.text.mid(marker.shownAt, marker.length));
+        painter->setPen(QColor(markerInk));
         painter->drawRect(box.adjusted(0, 0, -1, -1));
     }
     painter->restore();
