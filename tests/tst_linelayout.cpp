@@ -292,7 +292,7 @@ void TestLineLayout::followTickMovesThePixels()
     const auto view = lineView(QString());
     FilledView filled;
     FillKey key;
-    key.startMode = 1;
+    key.request.startMode = WindowRequest::NewestMode;
     int dropped = 0;
     refillView(view.get(), filled, key, numbered(0, 50), &dropped);
     QCoreApplication::processEvents();

@@ -696,7 +696,9 @@ void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &show
     for (int i = 0; i < markers.size(); ++i) {
         // On whole pixels: a marker painted in parts must meet itself.
         const QRect box = shown.boxes[i].translated(offset).toAlignedRect();
-        if (!clip.intersects(box))
+        // Near the clip, not only inside it: the names' glyphs that the
+        // ground hides may reach a pixel beyond the box.
+        if (!clip.intersects(box.adjusted(-2, -2, 2, 2)))
             continue;
         const DisplayForm::Marker &marker = markers[i];
         QBrush ground = shown.grounds[i];
@@ -713,8 +715,13 @@ void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &show
         painter->setPen(ink);
         painter->drawText(QPointF(shown.boxes[i].left() + offset.x(), shown.baselines[i] + offset.y()),
                           shown.form.text.mid(marker.shownAt, marker.length));
-        painter->setPen(QColor(markerInk));
-        painter->drawRect(box.adjusted(0, 0, -1, -1));
+        // The frame as four filled edges: a stroked rectangle's corners come
+        // out differently when it is painted in parts.
+        const QColor frame(markerInk);
+        painter->fillRect(QRect(box.left(), box.top(), box.width(), 1), frame);
+        painter->fillRect(QRect(box.left(), box.bottom(), box.width(), 1), frame);
+        painter->fillRect(QRect(box.left(), box.top(), 1, box.height()), frame);
+        painter->fillRect(QRect(box.right(), box.top(), 1, box.height()), frame);
     }
     painter->restore();
 }
