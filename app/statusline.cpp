@@ -2,6 +2,7 @@
 
 #include "linewindowreader.h"
 #include "platformfonts.h"
+#include "visiblecontrols.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -112,8 +113,14 @@ void StatusLine::showNoFile()
 void StatusLine::showFile(const QString &path)
 {
     hasFile = true;
-    file->setText(QFileInfo(path).fileName());
-    file->setToolTip(QDir::toNativeSeparators(path));
+    // A name that holds hidden characters shows them as markers, so that it
+    // cannot pass for another.
+    const QString name = QFileInfo(path).fileName();
+    const QString nativePath = QDir::toNativeSeparators(path);
+    const bool hides = hasHiddenCharacters(nativePath);
+    file->setTextFormat(hides ? Qt::RichText : Qt::PlainText);
+    file->setText(hides ? displayHtml(name) : name);
+    file->setToolTip(hides ? displayHtml(nativePath) : nativePath);
 }
 
 void StatusLine::showRead(const QString &path, const QString &codecName, const WindowResult &result,

@@ -10,7 +10,10 @@
 //     by 10 lines every 100 ms (N = 999, timer 0.5 s); reference: the plain
 //     widget set to the whole window once.
 // The same tick and rebuild (N = 999) with ten highlight rules, side by side
-// with the highlight text alone. A match of the highlight text on every line. Each case lets the event loop
+// with the highlight text alone. The tick and the rebuild also on lines full
+// of hidden characters (direction controls and zero-width characters, drawn
+// as markers), beside the same cases on ordinary lines. A match of the
+// highlight text on every line. Each case lets the event loop
 // run, so layout and painting count. Then the earlier comparison with the
 // literal way (setPlainText, then the QTextDocument::find loop; the
 // stream-based reading) on a 999-line window, and the status line's share of
@@ -52,25 +55,28 @@ namespace {
 const QString needle = QStringLiteral("error");
 
 // Line i of the log, bytes long with its line feed.
-QString logLine(int i, int bytes)
+// hidden: the filler is full of characters that the view shows as markers.
+QString logLine(int i, int bytes, bool hidden = false)
 {
     QString line = QStringLiteral("2026-12-08 10:%1 [ERROR] worker-%2 request %3 failed: ")
                        .arg(i % 60, 2, 10, QLatin1Char('0'))
                        .arg(i % 7)
                        .arg(i, 8, 10, QLatin1Char('0'));
+    const QString filler = hidden ? QString::fromUtf8("user=\u202egnp.exe\u202c \u2066mallory\u2069\u200b ")
+                                  : QStringLiteral("upstream timed out, retrying ");
     while (line.size() < bytes - 1)
-        line += QStringLiteral("upstream timed out, retrying ");
+        line += filler;
     line.truncate(bytes - 1);
     return line + QLatin1Char('\n');
 }
 
 // The newest-mode window of lines [first, first + n): the lines and the empty
 // line behind the final line feed.
-QString window(int first, int n, int bytes)
+QString window(int first, int n, int bytes, bool hidden = false)
 {
     QString text;
     for (int i = first; i < first + n; ++i)
-        text += logLine(i, bytes);
+        text += logLine(i, bytes, hidden);
     return text + QLatin1Char('\n');
 }
 
@@ -132,7 +138,7 @@ RuleMarks tenRules()
 }
 
 // args: k new lines, N, bytes per line
-void runFollowTicks(benchmark::State &state, const FillKey &key)
+void runFollowTicks(benchmark::State &state, const FillKey &key, bool hidden = false)
 {
     const int k = int(state.range(0)), n = int(state.range(1)), bytes = int(state.range(2));
     QTextEdit view;
@@ -140,7 +146,7 @@ void runFollowTicks(benchmark::State &state, const FillKey &key)
     prepare(&view);
     FilledView filled;
     int dropped = 0;
-    refillView(&view, filled, key, window(0, n, bytes), &dropped);
+    refillView(&view, filled, key, window(0, n, bytes, hidden), &dropped);
     // A tick is done when its lines are laid out, those out of sight included.
     finishLayout(&view);
     int first = 0;
@@ -148,7 +154,7 @@ void runFollowTicks(benchmark::State &state, const FillKey &key)
     for (auto _ : state) {
         state.PauseTiming();
         first += k;
-        const QString next = window(first, n, bytes);
+        const QString next = window(first, n, bytes, hidden);
         state.ResumeTiming();
         appended += refillView(&view, filled, key, next, &dropped) == FillChange::Appended;
         scrollToEnd(&view);
@@ -161,6 +167,11 @@ void runFollowTicks(benchmark::State &state, const FillKey &key)
 void BM_FollowTick(benchmark::State &state)
 {
     runFollowTicks(state, newestKey());
+}
+
+void BM_FollowTickHidden(benchmark::State &state)
+{
+    runFollowTicks(state, newestKey(), true);
 }
 
 // args: k new lines, N, bytes per line, 1 for ten rules (0: the highlight text alone)
@@ -186,14 +197,14 @@ void BM_PlainKLines(benchmark::State &state)
 }
 
 // args: N, bytes per line
-void runRebuilds(benchmark::State &state, bool lineLayout, const FillKey &key)
+void runRebuilds(benchmark::State &state, bool lineLayout, const FillKey &key, bool hidden = false)
 {
     const int n = int(state.range(0)), bytes = int(state.range(1));
     QTextEdit view;
     if (lineLayout)
         installLineLayout(&view);
     prepare(&view);
-    const QString texts[] = {window(0, n, bytes), window(1, n, bytes)};
+    const QString texts[] = {window(0, n, bytes, hidden), window(1, n, bytes, hidden)};
     int i = 0;
     for (auto _ : state) {
         fillView(&view, texts[++i % 2], key.textFormat, key.request.highlightText, key.markFormat, key.rules);
@@ -209,6 +220,11 @@ void runRebuilds(benchmark::State &state, bool lineLayout, const FillKey &key)
 void BM_Rebuild(benchmark::State &state)
 {
     runRebuilds(state, state.range(2) != 0, newestKey());
+}
+
+void BM_RebuildHidden(benchmark::State &state)
+{
+    runRebuilds(state, true, newestKey(), true);
 }
 
 // args: N, bytes per line, 1 for ten rules (0: the highlight text alone)
@@ -485,10 +501,14 @@ BENCHMARK(BM_RefreshWithStatusLine)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FollowTick)
     ->ArgsProduct({{1, 10, 20, 100}, {20, 200, 999}, {120, 1000}})
     ->Unit(benchmark::kMillisecond)->Iterations(60);
+BENCHMARK(BM_FollowTickHidden)
+    ->ArgsProduct({{10, 100}, {999}, {120, 1000}})
+    ->Unit(benchmark::kMillisecond)->Iterations(60);
 BENCHMARK(BM_PlainKLines)
     ->ArgsProduct({{1, 10, 20, 100}, {0}, {120, 1000}})
     ->Unit(benchmark::kMillisecond)->Iterations(60);
 BENCHMARK(BM_Rebuild)->ArgsProduct({{20, 200, 999}, {120, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_RebuildHidden)->ArgsProduct({{200, 999}, {120, 1000}})->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_PlainWhole)->ArgsProduct({{20, 200, 999}, {120, 300, 1000}})->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_RulesRebuild)->ArgsProduct({{999}, {120, 1000}, {0, 1}})->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_RulesFollowTick)

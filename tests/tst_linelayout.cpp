@@ -1,6 +1,8 @@
 // The view's line layout: where a point lands in the text (the reader's
-// clicks and drags), lines of more than one row, a new font, and how many
-// lines keep their shaped glyphs while a window of long lines is followed.
+// clicks and drags), lines of more than one row, a new font, how many
+// lines keep their shaped glyphs while a window of long lines is followed,
+// that a follow tick moves pixels, and lines whose hidden characters are
+// shown as markers and never obeyed.
 
 #include "linelayout.h"
 #include "linewindowreader.h"
@@ -9,6 +11,9 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QSignalSpy>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -63,6 +68,33 @@ int linesKeepingGlyphs(const QTextDocument *document)
     return count;
 }
 
+// The x of the cursor before each position of block, left to right in the viewport.
+QVector<int> cursorXs(const QTextEdit *view, const QTextBlock &block)
+{
+    QVector<int> xs;
+    QTextCursor cursor(block);
+    for (int column = 0; column < block.length(); ++column) {
+        cursor.setPosition(block.position() + column);
+        xs.append(view->cursorRect(cursor).x());
+    }
+    return xs;
+}
+
+// Whether any pixel of the viewport between x from and to in the row of
+// block has colour.
+bool bandHasColour(const QImage &image, const QTextEdit *view, const QTextBlock &block, int from,
+                   int to, const QColor &colour)
+{
+    const QRect row = view->document()->documentLayout()->blockBoundingRect(block).toRect();
+    for (int x = qMin(from, to) + 1; x < qMax(from, to) - 1; ++x) {
+        for (int y = row.top() + 2; y < row.bottom() - 1; ++y) {
+            if (image.pixelColor(x, y) == colour)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class TestLineLayout : public QObject
@@ -78,6 +110,12 @@ private slots:
     void unshapedLinesHaveTheirFinalHeights();
     void followedLongLinesKeepFewGlyphs_data();
     void followedLongLinesKeepFewGlyphs();
+    void followTickMovesThePixels_data();
+    void followTickMovesThePixels();
+    void hiddenCharactersShowInStoredOrder_data();
+    void hiddenCharactersShowInStoredOrder();
+    void rightToLeftScriptsKeepTheirOrder_data();
+    void rightToLeftScriptsKeepTheirOrder();
 };
 
 void TestLineLayout::pointsLandOnTheirCharacters_data()
@@ -228,6 +266,148 @@ void TestLineLayout::followedLongLinesKeepFewGlyphs()
     const int keeping = linesKeepingGlyphs(view->document());
     QVERIFY2(keepsSome ? keeping > 0 && keeping <= 400 : keeping == 0,
              qPrintable(QStringLiteral("%1 of 1000 lines keep their glyphs").arg(keeping)));
+}
+
+void TestLineLayout::followTickMovesThePixels_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("newLines");
+    QTest::newRow("ASCII, one line") << QStringLiteral("request served") << 1;
+    QTest::newRow("Japanese, ten lines") << QString::fromUtf8("ログ 警告 エラー") << 10;
+    QTest::newRow("hidden characters") << QString::fromUtf8("user=\u202egnp.exe\u202c") << 3;
+}
+
+void TestLineLayout::followTickMovesThePixels()
+{
+    // The fill removes the lines that left the top in an edit of its own, after
+    // the end: the layout then moves the pixels of the lines that stay.
+    QFETCH(QString, line);
+    QFETCH(int, newLines);
+    const auto numbered = [&](int first, int count) {
+        QString text;
+        for (int i = first; i < first + count; ++i)
+            text += QStringLiteral("%1 ").arg(i) + line + '\n';
+        return text;
+    };
+    const auto view = lineView(QString());
+    FilledView filled;
+    FillKey key;
+    key.request.startMode = WindowRequest::NewestMode;
+    int dropped = 0;
+    refillView(view.get(), filled, key, numbered(0, 50), &dropped);
+    QCoreApplication::processEvents();
+    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
+    const int leaving = qRound(layout->blockBoundingRect(view->document()->findBlockByNumber(newLines)).top()
+                               - layout->blockBoundingRect(view->document()->begin()).top());
+    QSignalSpy shifts(qobject_cast<const LineLayout *>(layout), &LineLayout::shiftedUp);
+    QCOMPARE(refillView(view.get(), filled, key, numbered(newLines, 50), &dropped), FillChange::Appended);
+    QCOMPARE(shifts.count(), 1);
+    QCOMPARE(shifts.at(0).at(0).toInt(), leaving);
+}
+
+void TestLineLayout::hiddenCharactersShowInStoredOrder_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("hidden");
+    const struct {
+        const char *name;
+        QString hidden;
+    } kinds[] = {
+        {"override", QString::fromUtf8("\u202egnp.exe\u202c")},
+        {"embedding", QString::fromUtf8("\u202bab cd\u202c")},
+        {"isolate", QString::fromUtf8("\u2067mallory\u2069\u200b")},
+        {"marks", QString::fromUtf8("\u200f\u061c\u200e")},
+        {"invisible", QString::fromUtf8("\u200b\u200c\u200d\u2060\ufeff")},
+        {"C0 and DEL", QStringLiteral("\x01\x1b[31m\x7f")},
+        {"C1", QString::fromUtf8("\u0080\u009b")},
+    };
+    for (const auto &kind : kinds) {
+        const QString &h = kind.hidden;
+        QTest::addRow("%s at the start", kind.name) << h + QStringLiteral("user=x.txt") << h;
+        QTest::addRow("%s in the middle", kind.name) << QStringLiteral("user=") + h + QStringLiteral("x.txt") << h;
+        QTest::addRow("%s at the end", kind.name) << QStringLiteral("user=x.txt") + h << h;
+    }
+}
+
+void TestLineLayout::hiddenCharactersShowInStoredOrder()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, hidden);
+    // The highlight text and the selection take the hidden run and one
+    // character on each side that it has.
+    const int start = qMax(0, int(text.indexOf(hidden)) - 1);
+    const int end = qMin(int(text.size()), int(text.indexOf(hidden) + hidden.size()) + 1);
+    const QString needle = text.mid(start, end - start);
+    const QColor markGround("#ffff00");
+    const auto view = lineView(QString());
+    fillView(view.get(), QStringLiteral("before\n") + text + QStringLiteral("\nafter\n"),
+             QTextCharFormat(), needle, highlightFormat(markGround, QColor("#ff0000")));
+    QCoreApplication::processEvents();
+    const QTextBlock block = view->document()->findBlockByNumber(1);
+
+    // Every character in its stored order, each marker wide enough to see.
+    // QTextEdit's cursor cannot stand inside a grapheme cluster: before a
+    // joiner it stands where it stood before the character joined.
+    const QVector<int> xs = cursorXs(view.get(), block);
+    for (int i = 1; i < xs.size(); ++i)
+        QVERIFY2(xs[i] > xs[i - 1] || (text[i] == u'\u200c' || text[i] == u'\u200d'), qPrintable(QStringLiteral("x %1 at %2, %3 at %4")
+                                                   .arg(xs[i - 1]).arg(i - 1).arg(xs[i]).arg(i)));
+
+    // The mark covers what it marks on screen, and nothing else.
+    const QImage shown = view->viewport()->grab().toImage();
+    for (int i = 0; i + 1 < xs.size(); ++i) {
+        if (xs[i + 1] - xs[i] < 3)
+            continue;   // a character joined to the next: its band is the next one's
+        const bool marked = i >= start && i < end;
+        QVERIFY2(bandHasColour(shown, view.get(), block, xs[i], xs[i + 1], markGround) == marked,
+                 qPrintable(QStringLiteral("character %1 %2").arg(i).arg(marked ? "unmarked" : "marked")));
+    }
+
+    // A click on either half of a marker lands on either side of its character.
+    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
+    const qreal middle = layout->blockBoundingRect(block).center().y();
+    const int at = text.indexOf(hidden);
+    const qreal left = xs[at], right = xs[at + 1];
+    QCOMPARE(layout->hitTest(QPointF(left + (right - left) / 4, middle), Qt::FuzzyHit), block.position() + at);
+    QCOMPARE(layout->hitTest(QPointF(right - (right - left) / 4, middle), Qt::FuzzyHit),
+             block.position() + at + 1);
+
+    // Copy gives the characters themselves.
+    QTextCursor selection(block);
+    selection.setPosition(block.position() + start);
+    selection.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+    view->setTextCursor(selection);
+    view->copy();
+    QCOMPARE(QApplication::clipboard()->text(), needle);
+}
+
+void TestLineLayout::rightToLeftScriptsKeepTheirOrder_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("word");   // runs right to left
+    const QString hebrew = QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd");
+    const QString arabic = QString::fromUtf8("\u0645\u0631\u062d\u0628\u0627");
+    QTest::newRow("Hebrew") << QStringLiteral("user=") + hebrew + QStringLiteral(" ok") << hebrew;
+    QTest::newRow("Arabic") << arabic + QStringLiteral(" 42") << arabic;
+    QTest::newRow("Hebrew beside a marker") << QString::fromUtf8("\u200b") + hebrew + QStringLiteral(" ok") << hebrew;
+    QTest::newRow("Arabic beside a marker") << QStringLiteral("id=") + arabic + QString::fromUtf8("\u202c") << arabic;
+}
+
+void TestLineLayout::rightToLeftScriptsKeepTheirOrder()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, word);
+    const auto view = lineView(text + '\n');
+    const QTextBlock block = view->document()->begin();
+    const QVector<int> xs = cursorXs(view.get(), block);
+    const int first = text.indexOf(word);
+    for (int i = first + 1; i < first + word.size(); ++i)
+        QVERIFY2(xs[i] < xs[i - 1], qPrintable(QStringLiteral("x %1 at %2, %3 at %4")
+                                                   .arg(xs[i - 1]).arg(i - 1).arg(xs[i]).arg(i)));
+    // A point on a character lands before or after it, as the cursor stands.
+    const QAbstractTextDocumentLayout *layout = view->document()->documentLayout();
+    const qreal middle = layout->blockBoundingRect(block).center().y();
+    QCOMPARE(layout->hitTest(QPointF(xs[first + 1] + 1, middle), Qt::FuzzyHit), block.position() + first + 1);
 }
 
 QTEST_MAIN(TestLineLayout)

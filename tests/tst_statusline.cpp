@@ -4,7 +4,8 @@
 // states; a failure until a read works again (also a timer read that finds the
 // file back at its old size); the time of the last read that changed the view;
 // one font for every field. Through a real window: the follow state as the mode, the timer and
-// 最新追跡 change it, and a failure that gives the warning's reason.
+// 最新追跡 change it, and a failure that gives the warning's reason. A file
+// name that holds hidden characters.
 
 #include "enginetestkit.h"
 #include "mainwindow.h"
@@ -17,11 +18,14 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextDocument>
 #include <QTextCodec>
 
 #include <memory>
@@ -47,6 +51,8 @@ private slots:
     void failureEndsWhenTheFileIsBackUnchanged();
     void timeOfTheLastChange();
     void oneFont();
+    void fileNameShowsHiddenCharacters_data();
+    void fileNameShowsHiddenCharacters();
 
 private:
     // Reads logPath as a reload with request would, and shows the result.
@@ -310,6 +316,33 @@ void TestStatusLine::oneFont()
         QCOMPARE(QFontInfo(l->font()).family(), family);
     if (!QFontDatabase().families(QFontDatabase::Japanese).isEmpty())
         QVERIFY2(QFontDatabase().writingSystems(family).contains(QFontDatabase::Japanese), qPrintable(family));
+}
+
+void TestStatusLine::fileNameShowsHiddenCharacters_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("seen");   // what the label reads as
+    QTest::newRow("plain") << QStringLiteral("app.log") << QStringLiteral("app.log");
+    QTest::newRow("markup is a name") << QStringLiteral("<b>a  b.log") << QStringLiteral("<b>a  b.log");
+    QTest::newRow("override and zero width")
+        << QString::fromUtf8("user=\u202egol.exe\u202c\u200b.log") << QStringLiteral("user=RLOgol.exePDFZWSP.log");
+}
+
+void TestStatusLine::fileNameShowsHiddenCharacters()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, seen);
+    const QString path = QFileInfo(logPath).dir().filePath(name);
+    QVERIFY(testkit::writeFile(path, testkit::numberedLines("ln", 1, 3)));
+    line->showRead(path, QString(), LineWindowReader::read(path, WindowRequest()), true);
+    QLabel *file = label("statusFile");
+    QTextDocument shownDocument;
+    if (file->textFormat() == Qt::RichText)
+        shownDocument.setHtml(file->text());
+    else
+        shownDocument.setPlainText(file->text());
+    QCOMPARE(shownDocument.toPlainText(), seen);
+    QVERIFY(testkit::removePath(path));
 }
 
 QTEST_MAIN(TestStatusLine)

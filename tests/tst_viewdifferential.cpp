@@ -1,7 +1,7 @@
 // The view that a reload leaves, whichever way it got there: a seeded
 // differential run compares the real window, after every step of a random
 // session (growth, truncation, rotation, modes, line counts, codecs, extract
-// mode, highlight texts, colours, highlight rules, selections), with a fresh window that built
+// mode, highlight texts, colours, highlight rules, selections; lines with hidden characters), with a fresh window that built
 // the same file from scratch: text, every format, block count, and the scroll
 // position while it follows the end; and where every line lies, and that what
 // the window shows is the view painted afresh (lines are moved, not repainted).
@@ -190,11 +190,12 @@ struct Session
         QByteArray bytes;
         for (int i = 0; i < count; ++i) {
             QString text = QStringLiteral("%1 ").arg(++line, 6, 10, QLatin1Char('0'));
-            switch (random.bounded(6)) {
+            switch (random.bounded(7)) {
             case 0: text += QString::fromUtf8("ログ 警告 エラー 日本語の行"); break;
             case 1: text += QStringLiteral("ERROR worker failed, error again"); break;
             case 2: text += QString(int(limit) + random.bounded(1, 90), QLatin1Char('e')); break;
             case 3: text += QString::fromUtf8("two rows\u2028in one line, error"); break;   // a taller line
+            case 4: text += QString::fromUtf8("user=\u202egnp.exe\u202c \u2066e\u2069\u200b \x1b[1mError"); break;
             default: text += QStringLiteral("info request served in %1 ms").arg(random.bounded(999)); break;
             }
             bytes += encode(text) + (random.bounded(6) == 0 ? "\r\n" : "\n");

@@ -1,5 +1,7 @@
 #include "linelayout.h"
 
+#include "visiblecontrols.h"
+
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QImage>
@@ -37,7 +39,41 @@ void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
     layout->draw(scratch, QPointF(), {}, QRectF(0, -2, 1, 1));
 }
 
+// Markers drawn over the display form's own glyphs of their names; see ShownLine.
+void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip);
+
+// Where the block's own layout would put position: the x of the cursor
+// before it, relative to row, which begins there.
+qreal startOffset(const QTextLine &row)
+{
+    return row.cursorToX(row.textStart()) - row.x();
+}
+
 } // namespace
+
+// A line with hidden characters as it is drawn: its display form, laid out
+// in the block's formats. Giving the markers formats of their own would cut
+// the line into one shaped piece per marker, several times the work of the
+// line; they are painted over their names instead, when they are drawn.
+struct ShownLine
+{
+    ShownLine(DisplayForm shownForm, const QFont &font, QPaintDevice *device)
+        : form(std::move(shownForm)), layout(form.text, font, device)
+    {
+    }
+    DisplayForm form;
+    QTextLayout layout;
+    bool rowsAligned = false;   // the block's own layout follows this one
+    // For each marker: the font of its character, and its ground (the mark's
+    // if the character is marked).
+    QVector<QFont> fonts;
+    QVector<QBrush> grounds;
+    // For each marker, found when first drawn: its box in the layout, and the
+    // y of its baseline.
+    mutable QVector<QRectF> boxes;
+    mutable QVector<qreal> baselines;
+};
 
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
 {
@@ -96,8 +132,7 @@ bool LineLayout::foresee(const QTextBlock &block, Line *line) const
     line->height = std::ceil(ascent + descent);
     line->width = 0;
     line->length = block.length();
-    line->laidOut = false;
-    line->measured = false;
+    line->state = LineState::Foreseen;
     line->keepsGlyphs = false;
     // What the layout may still hold describes the block's old text.
     block.layout()->setCacheEnabled(false);
@@ -131,7 +166,7 @@ void LineLayout::layoutPending(qint64 budgetNs)
     bool done = true;
     for (QTextBlock block = document()->begin(); block.isValid() && size_t(number) < lines.size();
          block = block.next(), ++number) {
-        if (lines[size_t(number)].measured)
+        if (lines[size_t(number)].state != LineState::Foreseen)
             continue;
         if (turn.nsecsElapsed() >= budgetNs) {
             done = false;
@@ -161,7 +196,8 @@ bool LineLayout::inTail(int blockNumber) const
     return blockNumber >= document()->blockCount() - tailLines;
 }
 
-LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyphs) const
+LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyphs,
+                                         bool mayHide) const
 {
     QTextLayout *layout = block.layout();
     QTextOption option = document()->defaultTextOption();
@@ -175,9 +211,17 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
 
     Line line;
     line.length = block.length();
+    if (mayHide && hasHiddenCharacters(block.text())) {
+        line.keepsGlyphs = keepGlyphs && line.length <= maxKeptLength;
+        keptSinceTrim += line.keepsGlyphs;
+        layoutShown(block, option, &line);
+        return line;
+    }
     line.keepsGlyphs = keepGlyphs && line.length <= maxKeptLength;
     layout->setCacheEnabled(line.keepsGlyphs);
     keptSinceTrim += line.keepsGlyphs;
+    if (!layout->formats().isEmpty())
+        layout->clearFormats();   // the block held hidden characters before
     layout->beginLayout();
     // One line per block, unless the block holds line separators (U+2028).
     for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
@@ -190,13 +234,123 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
     return line;
 }
 
+void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
+                             Line *line) const
+{
+    // The display form, in the block's formats, each marker in the format
+    // of its character with the marker's colours over it.
+    const QFont font = document()->defaultFont();
+    auto shown = std::make_shared<ShownLine>(displayForm(block.text()), font, paintDevice());
+    const DisplayForm &form = shown->form;
+    QVector<QTextLayout::FormatRange> formats;
+    auto marker = form.markers.cbegin();
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int from = fragment.position() - block.position();
+        const int to = from + fragment.length();
+        QTextCharFormat format = fragment.charFormat();
+        format.setFont(format.font().resolve(font));
+        formats.append({form.shownPosition(from), form.shownPosition(to) - form.shownPosition(from),
+                        format});
+        for (; marker != form.markers.cend() && marker->position < to; ++marker) {
+            shown->fonts.append(format.font());
+            shown->grounds.append(format.hasProperty(QTextFormat::BackgroundBrush)
+                                      ? format.background()
+                                      : QBrush(QColor(markerGround)));
+        }
+    }
+    QTextLayout &drawn = shown->layout;
+    drawn.setFormats(formats);
+    drawn.setTextOption(option);
+    drawn.setCacheEnabled(line->keepsGlyphs);
+    drawn.beginLayout();
+    for (QTextLine row = drawn.createLine(); row.isValid(); row = drawn.createLine()) {
+        row.setLineWidth(unboundedWidth);
+        row.setPosition(QPointF(0, line->height));
+        line->height += row.height();
+        line->width = qMax(line->width, row.naturalTextWidth());
+    }
+    drawn.endLayout();
+
+    // The block's own layout waits until QTextEdit asks for the block's place
+    // (alignRows()); until then it has no rows.
+    QTextLayout *own = block.layout();
+    own->setCacheEnabled(false);
+    own->clearFormats();
+    own->clearLayout();
+    line->shown = std::move(shown);
+}
+
+void LineLayout::alignRows(const QTextBlock &block, ShownLine &shown) const
+{
+    // The block's own layout is never drawn, but QTextEdit asks it where the
+    // cursor stands. Its rows are made to stand where the display form puts
+    // their first characters: one row per hidden character and per run
+    // between them, and one per character in a line with a direction
+    // control, since the block's layout would obey it.
+    QTextLayout *own = block.layout();
+    const QTextLayout &drawn = shown.layout;
+    const DisplayForm &form = shown.form;
+    QTextOption rows = own->textOption();
+    rows.setWrapMode(QTextOption::WrapAnywhere);   // so that a row can end anywhere
+    own->setTextOption(rows);
+    const QString text = block.text();
+    const bool obeys = std::any_of(text.begin(), text.end(), isDirectionControl);
+    const auto layRows = [&] {
+        own->beginLayout();
+        for (int at = 0; at < text.size();) {
+            int end = at + 1;
+            if (!obeys && !isHiddenCharacter(text[at])) {
+                while (end < text.size() && !isHiddenCharacter(text[end]))
+                    ++end;
+            }
+            QTextLine row = own->createLine();
+            if (!row.isValid())
+                break;
+            row.setNumColumns(end - at);
+            at = row.textStart() + qMax(1, row.textLength());
+        }
+        own->endLayout();
+        for (int i = 0; i < own->lineCount(); ++i) {
+            QTextLine row = own->lineAt(i);
+            const int start = form.shownPosition(row.textStart());
+            const QTextLine shownRow = drawn.lineForTextPosition(start);
+            row.setPosition(QPointF(0, shownRow.y()));
+            row.setPosition(QPointF(shownRow.cursorToX(start) - startOffset(row), shownRow.y()));
+        }
+    };
+    layRows();
+    // The end of the line stands behind its last row: when that is a hidden
+    // character, as wide as its marker.
+    const QTextLine last = own->lineAt(own->lineCount() - 1);
+    if (last.isValid() && isHiddenCharacter(text.back()) && last.textLength() == 1) {
+        const DisplayForm::Marker &marker = form.markers.back();
+        const QTextLine shownRow = drawn.lineForTextPosition(marker.shownAt);
+        const qreal wider = shownRow.cursorToX(marker.shownAt + marker.length)
+                            - shownRow.cursorToX(marker.shownAt) - last.naturalTextWidth();
+        QTextCharFormat spaced;
+        spaced.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        spaced.setFontLetterSpacing(wider);
+        own->setFormats({{int(text.size()) - 1, 1, spaced}});
+        layRows();
+    }
+    shown.rowsAligned = true;
+}
+
+QTextLayout *LineLayout::drawnLayout(const QTextBlock &block, const Line &line) const
+{
+    return line.shown ? &line.shown->layout : block.layout();
+}
+
 void LineLayout::ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const
 {
     const size_t number = size_t(block.blockNumber());
-    if (number >= lines.size() || lines[number].laidOut)
+    if (number >= lines.size() || lines[number].state == LineState::LaidOut)
         return;
-    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()));
-    if (!lines[number].measured) {
+    // A foreseen line holds printable ASCII alone: nothing to look for.
+    const bool foreseen = lines[number].state == LineState::Foreseen;
+    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()), !foreseen);
+    if (foreseen) {
         widestValid = false;
         pending.start(1);   // the scroll bars learn the width in the next turn
         if (laid.height != lines[number].height) {
@@ -223,7 +377,7 @@ void LineLayout::trimGlyphs()
         Line &line = lines[size_t(number)];
         const bool painted = number >= paintedFirst && number <= paintedLast;
         if (line.keepsGlyphs && !painted && !inTail(number)) {
-            releaseGlyphs(block.layout(), &scratch);
+            releaseGlyphs(drawnLayout(block, line), &scratch);
             line.keepsGlyphs = false;
         }
     }
@@ -235,6 +389,14 @@ bool LineLayout::dropTopLines(int charsRemoved, int droppedCount)
     // what was the next line, formats and all: its size is known, and its
     // QTextLayout, left describing the old first line, can wait until it is
     // drawn or asked for.
+    //
+    // documentChanged() takes this path only for an edit that starts at 0,
+    // adds nothing and leaves one block: the removal of whole lines at the top
+    // in an edit of its own. The view's fill (continueView() in viewfill.cpp)
+    // depends on it: it edits the end first and removes the top lines last,
+    // in two edit blocks. One edit block over both would be one change
+    // spanning the whole document, and every line would be laid out and
+    // painted again instead of moved.
     if (droppedCount < 1 || size_t(droppedCount) >= lines.size())
         return false;
     int length = 0;
@@ -243,8 +405,10 @@ bool LineLayout::dropTopLines(int charsRemoved, int droppedCount)
     if (length != charsRemoved)
         return false;
     lines.erase(lines.begin(), lines.begin() + droppedCount);
-    lines.front().laidOut = false;
-    lines.front().keepsGlyphs = false;   // the edit freed what the first block's layout held
+    Line &first = lines.front();
+    if (first.state == LineState::LaidOut)
+        first.state = LineState::Waiting;
+    first.keepsGlyphs = false;   // the edit freed what the first block's layout held
     paintedFirst -= droppedCount;
     paintedLast -= droppedCount;
     document()->firstBlock().layout()->clearLayout();
@@ -418,6 +582,10 @@ QRectF LineLayout::blockBoundingRect(const QTextBlock &block) const
         return QRectF();
     ensureLaidOut(block, false);
     const Line &line = lines[size_t(block.blockNumber())];
+    // QTextEdit asks for the place of a block before it asks the block's own
+    // layout where a position stands.
+    if (line.shown && !line.shown->rowsAligned)
+        alignRows(block, *line.shown);
     return QRectF(margin(), top(block.blockNumber()), line.width, line.height);
 }
 
@@ -430,7 +598,12 @@ int LineLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) cons
     const int number = blockAt(point.y());
     const QTextBlock block = document()->findBlockByNumber(number);
     ensureLaidOut(block, false);
-    const QTextLayout *layout = block.layout();
+    const Line &line = lines[size_t(number)];
+    const QTextLayout *layout = drawnLayout(block, line);
+    // A position of the display form back in the block's text.
+    const auto inBlock = [&line](int shown) {
+        return line.shown ? line.shown->form.position(shown) : shown;
+    };
     if (layout->lineCount() == 0)
         return block.position();
     const qreal y = point.y() - top(number);
@@ -444,10 +617,10 @@ int LineLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) cons
     const qreal x = point.x() - margin();
     // Left of a left-to-right line is its start; no need to shape the line.
     if (x <= 0 && layout->textOption().textDirection() == Qt::LeftToRight)
-        return block.position() + row.textStart();
+        return block.position() + inBlock(row.textStart());
     if (accuracy == Qt::ExactHit && (x < 0 || x > row.naturalTextWidth()))
         return -1;
-    return block.position() + row.xToCursor(x);
+    return block.position() + inBlock(row.xToCursor(x));
 }
 
 void LineLayout::draw(QPainter *painter, const PaintContext &context)
@@ -468,16 +641,24 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
          ++number, block = block.next()) {
         const int position = block.position();
         const int length = block.length();
+        ensureLaidOut(block, true);
+        Line &line = lines[size_t(number)];
+        QTextLayout *layout = drawnLayout(block, line);
+        // Positions of the block in the layout drawn.
+        const auto shown = [&line](int inBlock) {
+            return line.shown ? line.shown->form.shownPosition(qBound(0, inBlock, line.length - 1))
+                              : inBlock;
+        };
         QVector<QTextLayout::FormatRange> selections;
         for (const Selection &selection : context.selections) {
             const int start = selection.cursor.selectionStart() - position;
             const int end = selection.cursor.selectionEnd() - position;
-            if (start < length && end > 0 && end > start)
-                selections.append({start, end - start, selection.format});
+            if (start < length && end > 0 && end > start) {
+                // The paragraph separator beyond the text is selected too.
+                const int shownEnd = end >= length ? shown(end) + end - (length - 1) : shown(end);
+                selections.append({shown(start), shownEnd - shown(start), selection.format});
+            }
         }
-        ensureLaidOut(block, true);
-        QTextLayout *layout = block.layout();
-        Line &line = lines[size_t(number)];
         if (!line.keepsGlyphs && line.length <= maxKeptLength) {
             layout->setCacheEnabled(true);   // this draw shapes it once more, and then no more
             line.keepsGlyphs = true;
@@ -485,11 +666,64 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
         }
         const QPointF offset(margin(), top(number));
         layout->draw(painter, offset, selections, clip);
+        if (line.shown)
+            drawMarkers(painter, offset, *line.shown, selections, clip);
         if (context.cursorPosition >= position && context.cursorPosition < position + length)
-            layout->drawCursor(painter, offset, context.cursorPosition - position, cursorWidth);
+            layout->drawCursor(painter, offset, shown(context.cursorPosition - position), cursorWidth);
     }
     // The lines around those just painted are the ones painted next.
     paintedFirst = firstNumber - tailLines;
     paintedLast = lastNumber + tailLines;
     trimGlyphs();
 }
+
+namespace {
+
+void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip)
+{
+    const QVector<DisplayForm::Marker> &markers = shown.form.markers;
+    if (shown.boxes.isEmpty()) {
+        for (const DisplayForm::Marker &marker : markers) {
+            const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
+            const qreal left = row.cursorToX(marker.shownAt);
+            const qreal right = row.cursorToX(marker.shownAt + marker.length);
+            shown.boxes.append(QRectF(qMin(left, right), row.y(), qAbs(right - left), row.height()));
+            shown.baselines.append(row.y() + row.ascent());
+        }
+    }
+    painter->save();
+    for (int i = 0; i < markers.size(); ++i) {
+        // On whole pixels: a marker painted in parts must meet itself.
+        const QRect box = shown.boxes[i].translated(offset).toAlignedRect();
+        // Near the clip, not only inside it: the names' glyphs that the
+        // ground hides may reach a pixel beyond the box.
+        if (!clip.intersects(box.adjusted(-2, -2, 2, 2)))
+            continue;
+        const DisplayForm::Marker &marker = markers[i];
+        QBrush ground = shown.grounds[i];
+        QColor ink(markerInk);
+        for (const QTextLayout::FormatRange &selection : selections) {
+            if (marker.shownAt >= selection.start && marker.shownAt < selection.start + selection.length) {
+                ground = selection.format.background();
+                ink = selection.format.foreground().color();
+            }
+        }
+        // The ground hides the name as the display form drew it in the text's colour.
+        painter->fillRect(box, ground);
+        painter->setFont(shown.fonts[i]);
+        painter->setPen(ink);
+        painter->drawText(QPointF(shown.boxes[i].left() + offset.x(), shown.baselines[i] + offset.y()),
+                          shown.form.text.mid(marker.shownAt, marker.length));
+        // The frame as four filled edges: a stroked rectangle's corners come
+        // out differently when it is painted in parts.
+        const QColor frame(markerInk);
+        painter->fillRect(QRect(box.left(), box.top(), box.width(), 1), frame);
+        painter->fillRect(QRect(box.left(), box.bottom(), box.width(), 1), frame);
+        painter->fillRect(QRect(box.left(), box.top(), 1, box.height()), frame);
+        painter->fillRect(QRect(box.right(), box.top(), 1, box.height()), frame);
+    }
+    painter->restore();
+}
+
+} // namespace

@@ -9,13 +9,33 @@
 // touches. A line of plain ASCII need not even be shaped at once: its height
 // follows from its fonts, so it is laid out when it is drawn, or in the next
 // turn of the event loop, which learns its width.
+//
+// A line that holds hidden characters (visiblecontrols.h) is drawn from its
+// display form: a layout of its own, with the markers set apart, that the
+// block's QTextLayout follows row by row, so that positions map both ways
+// and QTextEdit's cursor rectangles agree with what is drawn.
+//
+// Invariants, between any two calls from outside:
+// - lines holds one Line per block of the document, in order (the empty
+//   block behind a final line feed included), except inside documentChanged()
+//   while it reconciles the two;
+// - tops is valid when topsValid is set and it has lines.size() + 1 entries;
+//   anything that changes a height or the set of lines clears topsValid;
+// - widest is valid when widestValid is set; anything that changes a width
+//   or the set of lines clears widestValid;
+// - a Foreseen line's block has no QTextLayout lines and holds printable
+//   ASCII and tabs only; only Foreseen lines have a width still to learn.
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 #include <QTextOption>
 #include <QTimer>
 
+#include <memory>
 #include <vector>
+
+class QTextLayout;
+struct ShownLine;
 
 class LineLayout : public QAbstractTextDocumentLayout
 {
@@ -56,14 +76,20 @@ protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override;
 
 private:
+    enum class LineState {
+        Foreseen,   // height foreseen from the fonts; width and QTextLayout still to come
+        Waiting,    // size known; the block's QTextLayout is still to be made
+        LaidOut,    // size known and the block laid out
+    };
     struct Line
     {
         qreal height = 0;
         qreal width = 0;
         int length = 0;            // of the block, separator included
-        bool laidOut = true;       // false: the block's QTextLayout is still to be made
-        bool measured = true;      // false: height foreseen from the fonts, width not known yet
-        bool keepsGlyphs = false;  // its QTextLayout keeps the shaped glyphs
+        LineState state = LineState::LaidOut;
+        bool keepsGlyphs = false;  // the layout it is drawn from keeps the shaped glyphs
+        // A line with hidden characters: what is drawn instead of the block.
+        std::shared_ptr<ShownLine> shown;
     };
 
     // What a font gives a line of printable ASCII, if its own face holds all of it.
@@ -94,10 +120,14 @@ private:
     };
     Inputs currentInputs() const;
 
-    Line layoutBlock(const QTextBlock &block, bool keepGlyphs) const;
+    Line layoutBlock(const QTextBlock &block, bool keepGlyphs, bool mayHide = true) const;
+    void layoutShown(const QTextBlock &block, const QTextOption &option, Line *line) const;
+    void alignRows(const QTextBlock &block, ShownLine &shown) const;
+    QTextLayout *drawnLayout(const QTextBlock &block, const Line &line) const;
     void ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const;
     bool inTail(int blockNumber) const;
     void trimGlyphs();
+    // The fast path of a follow tick; see its definition for what it needs.
     bool dropTopLines(int charsRemoved, int droppedCount);
     void layoutAll();
     void reportSize();

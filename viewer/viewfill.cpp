@@ -56,7 +56,10 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
         layout->holdSizeReports(true);
     QTextCursor cursor(document);
     // Two edit blocks, the end first: one block spanning the top and the end
-    // would make the layout redo every line in between.
+    // would make the layout redo every line in between. The line layout moves
+    // the pixels of the lines that stay only for an edit that removes whole
+    // lines at the top and nothing else (LineLayout::dropTopLines()), so the
+    // top goes last, on its own; the end edit uses older's positions.
     cursor.beginEditBlock();
     const int tail = overlap.dropped + overlap.kept;
     cursor.setPosition(older.size());
