@@ -2,6 +2,7 @@
 #include "ui_matchdock.h"
 
 #include "matchlistmodel.h"
+#include "visiblecontrols.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -46,14 +47,23 @@ public:
         QRect placeRect = option.rect.adjusted(4, 0, 0, 0);
         painter->drawText(placeRect, Qt::AlignLeft | Qt::AlignVCenter, place);
 
-        QTextLayout layout(text, option.font);
+        // Drawn in its display form: a hidden character shows as its marker.
+        const DisplayForm shown = displayForm(text);
+        QTextLayout layout(shown.text, option.font);
         QVector<QTextLayout::FormatRange> marks;
         QTextCharFormat mark;
         mark.setBackground(markBackground);
         mark.setForeground(markForeground);
         mark.setFontWeight(QFont::Bold);
-        for (TextMatch m = matcher.matchIn(text); m.found(); m = matcher.matchIn(text, m.end()))
-            marks.append({m.start, m.length, mark});
+        for (TextMatch m = matcher.matchIn(text); m.found(); m = matcher.matchIn(text, m.end())) {
+            const int from = shown.shownPosition(m.start);
+            marks.append({from, shown.shownPosition(m.end()) - from, mark});
+        }
+        QTextCharFormat marker;
+        marker.setBackground(QColor(QLatin1String(markerGround)));
+        marker.setForeground(QColor(QLatin1String(markerInk)));
+        for (const DisplayForm::Marker &m : shown.markers)
+            marks.append({m.shownAt, m.length, marker});
         layout.setFormats(marks);
         layout.beginLayout();
         QTextLine line = layout.createLine();
