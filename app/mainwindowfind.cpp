@@ -56,9 +56,9 @@ void MainWindow::setUpFind()
     addDockWidget(Qt::BottomDockWidgetArea, matchListing->dock());
 
     addShortcut(this, QKeySequence::Find, [this] { findBar->focusPattern(); });
-    addShortcut(this, QKeySequence(Qt::CTRL + Qt::Key_G), [this] { findBar->focusTime(); });
+    addShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_G), [this] { findBar->focusTime(); });
     addShortcut(this, QKeySequence(Qt::Key_F3), [this] { windowFind->find(false); });
-    addShortcut(this, QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { windowFind->find(true); });
+    addShortcut(this, QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { windowFind->find(true); });
     addShortcut(this, QKeySequence(Qt::Key_Escape), [this] {
         if (windowFind->isRunning() || matchListing->isRunning()) {
             windowFind->cancel();
