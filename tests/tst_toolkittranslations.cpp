@@ -63,7 +63,8 @@ void TestToolkitTranslations::initTestCase()
     const QString catalogue =
         toolkitTranslationsPath() + QStringLiteral("/qtbase_ja.qm");
     QVERIFY2(QFileInfo::exists(catalogue),
-             qPrintable(catalogue + " is missing: tools/install-deps.sh installs qttranslations5-l10n"));
+             qPrintable(catalogue + " is missing: tools/install-deps.sh installs Qt's translations"
+                                    " (qttranslations5-l10n, qt6-translations-l10n)"));
     QVERIFY(installToolkitTranslations(*QCoreApplication::instance()));
 }
 
