@@ -5,6 +5,7 @@
 
 #include "filedropfilter.h"
 #include "linewindowreader.h"
+#include "quietslotwarning.h"
 #include "statusline.h"
 #include "viewfill.h"
 #include "viewkeys.h"
@@ -18,7 +19,20 @@ MainWindow::MainWindow(QWidget *parent)
       maxLineChars(WindowRequest::DefaultLineChars),
       extractMode(true)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    {
+        // Qt 6's QComboBox has no currentIndexChanged(QString) for the form to
+        // connect the step box's slot to by name; it is connected below.
+        const QuietSlotWarning quiet("on_comboBox_currentIndexChanged(QString)");
+        ui->setupUi(this);
+    }
+    // The one connection Qt 5 makes by name: at every change of the current
+    // index (not when an entry's text changes), with the new entry's text.
+    connect(ui->comboBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this](int index) { on_comboBox_currentIndexChanged(ui->comboBox->itemText(index)); });
+#else
     ui->setupUi(this);
+#endif
     ui->textEdit->setLineWrapMode(QTextEdit::NoWrap);
     installLineLayout(ui->textEdit);
     installViewKeys(ui->textEdit);

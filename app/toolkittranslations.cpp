@@ -5,6 +5,15 @@
 #include <QLocale>
 #include <QTranslator>
 
+QString toolkitTranslationsPath()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#endif
+}
+
 bool installToolkitTranslations(QCoreApplication &app)
 {
     // Owned by app, so it lives as long as the texts it translates.
@@ -12,7 +21,7 @@ bool installToolkitTranslations(QCoreApplication &app)
     // QLocale() is the system locale: LANG and its kin, with a Japanese
     // desktop's ja_JP.UTF-8 giving qtbase_ja.qm.
     if (!translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
+                          toolkitTranslationsPath())) {
         delete translator;
         return false;
     }

@@ -62,8 +62,8 @@ void MainWindow::on_actionQt4_triggered()
 void MainWindow::on_action_6_triggered()
 {
     // Shown at the nearest bound when a stored value lies outside 1 .. 9999.
-    const int current = static_cast<int>(qBound<qint64>(WindowRequest::MinLineChars, maxLineChars,
-                                                        WindowRequest::MaxLineChars));
+    const int current = static_cast<int>(qBound(qint64(WindowRequest::MinLineChars), maxLineChars,
+                                                qint64(WindowRequest::MaxLineChars)));
     bool accepted = false;
     const int value = QInputDialog::getInt(this, tr("Tailpeek"), tr("InputValue:"), current,
                                            WindowRequest::MinLineChars,

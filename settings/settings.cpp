@@ -132,10 +132,10 @@ void MainWindow::readSettings()
 
     // A hand-edited limit outside what the input dialog allows is brought to
     // the nearest bound, so that no read is ever unbounded.
-    maxLineChars = qBound<qint64>(
-        WindowRequest::MinLineChars,
+    maxLineChars = qBound(
+        qint64(WindowRequest::MinLineChars),
         settings.value(keyLineMax, WindowRequest::DefaultLineChars).toLongLong(),
-        WindowRequest::MaxLineChars);
+        qint64(WindowRequest::MaxLineChars));
 
     extractMode = settings.value(keyExtractMode, true).toBool();
     syncExtractAction();

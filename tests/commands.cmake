@@ -2,7 +2,7 @@
 # The file reads are counted from outside with Linux inotify.
 add_library(tailpeekwindowharness STATIC fileaccesswatch.h fileaccesswatch.cpp
                                          windowharness.h windowharness.cpp)
-target_link_libraries(tailpeekwindowharness PUBLIC tailpeektestkit tailpeekcore Qt5::Test)
+target_link_libraries(tailpeekwindowharness PUBLIC tailpeektestkit tailpeekcore Qt::Test)
 target_include_directories(tailpeekwindowharness PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 tailpeek_warnings(tailpeekwindowharness)
 

@@ -19,6 +19,7 @@ set_tests_properties(desktop_install PROPERTIES TIMEOUT 300)
 get_directory_property(_tailpeek_parent DIRECTORY ${TAILPEEK_DIR} PARENT_DIRECTORY)
 if(NOT _tailpeek_parent)
   add_test(NAME desktop_package
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${_tailpeek_app_id} ${PROJECT_VERSION})
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${_tailpeek_app_id} ${PROJECT_VERSION}
+            ${TAILPEEK_QT_MAJOR})
   set_tests_properties(desktop_package PROPERTIES TIMEOUT 600)
 endif()

@@ -2,7 +2,7 @@
 
 # The window, probe and writer thread the fault suites share.
 add_library(faultharness STATIC faultharness.h faultharness.cpp)
-target_link_libraries(faultharness PUBLIC tailpeektestkit tailpeekcore Qt5::Test)
+target_link_libraries(faultharness PUBLIC tailpeektestkit tailpeekcore Qt::Test)
 tailpeek_warnings(faultharness)
 
 function(tailpeek_add_fault_test name)
@@ -21,7 +21,7 @@ tailpeek_preload_failing_pread(tst_faultioerror)
 
 # The real program under Xvfb: a Japanese path with spaces on the command line.
 add_executable(x11probe x11probe.cpp)
-target_link_libraries(x11probe PRIVATE tailpeekcore Qt5::Test)
+target_link_libraries(x11probe PRIVATE tailpeekcore Qt::Test)
 tailpeek_warnings(x11probe)
 add_test(NAME fault_cli
   COMMAND xvfb-run -a -n 111 -s "-screen 0 1280x800x24 -noreset"

@@ -1,9 +1,12 @@
 #include "literalreader.h"
 
+#include "literalstream.h"
+
 #include <QFile>
 #include <QTextStream>
 
 #include <cmath>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -13,10 +16,11 @@ namespace {
 // a surrogate pair as one: where readLine stops after a high surrogate whose
 // low half follows, that half is read too. A stream cannot put a character
 // back, so a unit read to look ahead is held for the next read.
+template <typename Stream>
 class BoundedLines
 {
 public:
-    BoundedLines(QTextStream &stream, qint64 maxChars) : stream(stream), maxChars(maxChars) {}
+    BoundedLines(Stream &stream, qint64 maxChars) : stream(stream), maxChars(maxChars) {}
 
     bool atEnd() const { return (!holding || held.isEmpty()) && stream.atEnd(); }
 
@@ -73,25 +77,41 @@ private:
         return std::exchange(held, QString());
     }
 
-    QTextStream &stream;
+    Stream &stream;
     qint64 maxChars;
     QString held;
     bool holding = false;
 };
 
-void setUpCodec(QTextStream &stream, const QString &codecName)
+bool namesCodec(const QString &codecName)
 {
-    stream.setAutoDetectUnicode(false);
-    if (codecName == CodecName::ShiftJis || codecName == CodecName::EucJp
-        || codecName == CodecName::Utf8)
-        stream.setCodec(codecName.toLatin1().constData());
+    return codecName == CodecName::ShiftJis || codecName == CodecName::EucJp
+           || codecName == CodecName::Utf8;
+}
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+std::unique_ptr<QTextStream> openStream(QFile &file, const QString &codecName, QTextStream *)
+{
+    auto stream = std::make_unique<QTextStream>(&file);
+    stream->setAutoDetectUnicode(false);
+    if (namesCodec(codecName))
+        stream->setCodec(codecName.toLatin1().constData());
     else
-        stream.setAutoDetectUnicode(true);
+        stream->setAutoDetectUnicode(true);
+    return stream;
+}
+#endif
+
+std::unique_ptr<LiteralStream> openStream(QFile &file, const QString &codecName, LiteralStream *)
+{
+    return std::make_unique<LiteralStream>(
+        file, namesCodec(codecName) ? QTextCodec::codecForName(codecName.toLatin1()) : nullptr);
 }
 
 // The percent-mode scan: one seek and read(1) per position, from the target
 // byte down, at most maxChars + 2 positions, never byte 0.
-void percentScan(QTextStream &stream, qint64 size, const WindowRequest &request,
+template <typename Stream>
+void percentScan(Stream &stream, qint64 size, const WindowRequest &request,
                  const LiteralMends &mends)
 {
     const qint64 pos = qint64(std::floor(request.percent * double(size) / 100.0));
@@ -115,7 +135,8 @@ void percentScan(QTextStream &stream, qint64 size, const WindowRequest &request,
 }
 
 // The newest-mode scan; returns r, one less than the boundaries still to find.
-qint64 newestScan(QTextStream &stream, qint64 size, const WindowRequest &request,
+template <typename Stream>
+qint64 newestScan(Stream &stream, qint64 size, const WindowRequest &request,
                   const LiteralMends &mends)
 {
     qint64 p = size;
@@ -151,19 +172,17 @@ bool endsWithLineFeed(const QString &path, qint64 size)
            && file.read(1) == "\n";
 }
 
-} // namespace
-
-QString LiteralReader::read(const QString &path, const WindowRequest &request,
-                            const LiteralMends &mends)
+template <typename Stream>
+QString readWith(const QString &path, const WindowRequest &request, const LiteralMends &mends)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
-    QTextStream stream(&file);
-    setUpCodec(stream, request.codecName);
+    const std::unique_ptr<Stream> streamOwner = openStream(file, request.codecName, static_cast<Stream *>(nullptr));
+    Stream &stream = *streamOwner;
     const qint64 n = request.lineCount;
     const bool filterOn = request.extract && !request.highlightText.isEmpty();
-    BoundedLines lines(stream, request.maxLineChars);
+    BoundedLines<Stream> lines(stream, request.maxLineChars);
     QString window(QLatin1String(""));
     auto readLines = [&](qint64 count) {
         for (qint64 i = 0; i < count; ++i) {
@@ -202,4 +221,22 @@ QString LiteralReader::read(const QString &path, const WindowRequest &request,
         break;
     }
     return window;
+}
+
+} // namespace
+
+QString LiteralReader::read(const QString &path, const WindowRequest &request,
+                            const LiteralMends &mends)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return readWith<QTextStream>(path, request, mends);
+#else
+    return readWith<LiteralStream>(path, request, mends);
+#endif
+}
+
+QString LiteralReader::readRemade(const QString &path, const WindowRequest &request,
+                                  const LiteralMends &mends)
+{
+    return readWith<LiteralStream>(path, request, mends);
 }

@@ -2,8 +2,8 @@
 #define LITERALREADER_H
 
 // The reload read the literal, stream-based way, as a test oracle for the
-// engine: QFile in text mode, QTextStream with the named codec or Unicode
-// detection, one seek and one one-character read for every position that a
+// engine: QFile in text mode, Qt 5's QTextStream (remade under Qt 6) with the
+// named codec or Unicode detection, one seek and one one-character read for every position that a
 // backward scan examines, and bounded line reads. Slow by design.
 //
 // Where Qt's literal behaviour is itself the fault, the oracle follows the
@@ -39,6 +39,10 @@ public:
     // The window text, or a null string when the file cannot be opened.
     static QString read(const QString &path, const WindowRequest &request,
                         const LiteralMends &mends = LiteralMends());
+    // The same through LiteralStream, Qt 5's stream remade, which read()
+    // itself uses under Qt 6: under Qt 5 the two must agree.
+    static QString readRemade(const QString &path, const WindowRequest &request,
+                              const LiteralMends &mends = LiteralMends());
 };
 
 #endif // LITERALREADER_H

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package: CPack builds it from the build tree into a temporary
 # folder (the build tree is only read), and dpkg-deb shows what it holds.
-# Usage: package_test.sh BUILD_DIR APP_ID VERSION
+# Usage: package_test.sh BUILD_DIR APP_ID VERSION QT_MAJOR
 set -u
-build="$1" id="$2" version="$3"
+build="$1" id="$2" version="$3" qt="$4"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -38,11 +38,20 @@ check "Description with a summary and a long text" bash -c "[ \$(dpkg-deb -f '$d
 # Depends, one alternative group per line, versions dropped.
 field Depends | tr ',' '\n' | sed 's/([^)]*)//g; s/^ *//; s/ *$//; s/  */ /g' > "$work/depends"
 echo "Depends: $(tr '\n' ',' < "$work/depends")"
-for lib in libqt5core5a libqt5gui5 libqt5widgets5; do
+# The runtime of the Qt the program was built with, and none of the other's.
+if [ "$qt" = 6 ]; then
+  libs="libqt6core6 libqt6gui6 libqt6widgets6 libqt6core5compat6" translations=qt6-translations-l10n
+  other="libqt5core5a|qttranslations5-l10n"
+else
+  libs="libqt5core5a libqt5gui5 libqt5widgets5" translations=qttranslations5-l10n
+  other="libqt6[a-z0-9]*|qt6-translations-l10n"
+fi
+for lib in $libs; do
   check "Depends on $lib" grep -qE "(^| )$lib( |$)" "$work/depends"
 done
+check "no dependency on the other Qt" bash -c "! grep -qE '(^| )($other)( |$)' '$work/depends'"
 check "Depends on a Japanese font (fonts-ipafont-gothic or another)" grep -qE '(^| )fonts-ipafont-gothic( |$)' "$work/depends"
-check "Depends on Qt's own translations (qttranslations5-l10n)" grep -qxF qttranslations5-l10n "$work/depends"
+check "Depends on Qt's own translations ($translations)" grep -qxF "$translations" "$work/depends"
 check "Depends on libc6 (found by dpkg-shlibdeps)" grep -qE '(^| )libc6( |$)' "$work/depends"
 check "no dependency on development packages" bash -c "! grep -qE -- '-dev( |$)' '$work/depends'"
 

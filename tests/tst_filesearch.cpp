@@ -123,11 +123,11 @@ TextMatch referenceMatch(const MatchPattern &pattern, const QRegularExpression &
         if (pattern.regex) {
             const QRegularExpressionMatch r = expression.match(text, from);
             if (r.hasMatch())
-                m = {r.capturedStart(), r.capturedLength()};
+                m = {int(r.capturedStart()), int(r.capturedLength())};
         } else {
             const int at = text.indexOf(pattern.text, from, cs);
             if (at >= 0)
-                m = {at, pattern.text.size()};
+                m = {at, int(pattern.text.size())};
         }
         if (!m.found() || m.length == 0)
             return found;

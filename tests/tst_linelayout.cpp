@@ -171,7 +171,8 @@ void TestLineLayout::mouseDragSelectsWhatItCrosses()
     const QPoint to = placeOf(document, top + 4, 30).toPoint() - offset;
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
     // QTest::mouseMove() moves with no button held; a drag holds one.
-    QMouseEvent drag(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent drag(QEvent::MouseMove, to, view->viewport()->mapToGlobal(to), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &drag);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
     const QStringList expected = {document->findBlockByNumber(top + 2).text(),

@@ -154,7 +154,7 @@ void TestReload::marksInTheView()
     window->openFile(path);
     QTextDocument *document = view()->document();
     const QTextCharFormat marked = document->findBlockByNumber(0).begin().fragment().charFormat();
-    QCOMPARE(marked.fontWeight(), 75);
+    QCOMPARE(marked.fontWeight(), int(QFont::Bold));
     QCOMPARE(marked.background(), QBrush(QColor("#ffff00"), Qt::SolidPattern));
     QCOMPARE(marked.foreground(), QBrush(QColor("#ff0000"), Qt::SolidPattern));
     QCOMPARE(marked.underlineStyle(), QTextCharFormat::SpellCheckUnderline);
@@ -163,10 +163,10 @@ void TestReload::marksInTheView()
     QTextCursor cursor(document);
     cursor.setPosition(3);
     cursor.setPosition(4, QTextCursor::KeepAnchor);   // 'o' after 'Err'
-    QVERIFY(cursor.charFormat().fontWeight() != 75);
+    QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
     cursor.setPosition(document->findBlockByNumber(2).position() + 1);
-    QCOMPARE(cursor.charFormat().fontWeight(), 75);
-    QCOMPARE(document->findBlockByNumber(1).begin().fragment().charFormat().fontWeight() == 75,
+    QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
+    QCOMPARE(document->findBlockByNumber(1).begin().fragment().charFormat().fontWeight() == QFont::Bold,
              false);
 }
 
@@ -182,7 +182,7 @@ void TestReload::markOnTheFirstCharacterDoesNotColourTheNextReload()
     const QTextBlock plain = view()->document()->findBlockByNumber(1);
     QCOMPARE(plain.text(), QStringLiteral("plain line"));
     const QTextCharFormat format = plain.begin().fragment().charFormat();
-    QVERIFY(format.fontWeight() != 75);
+    QVERIFY(format.fontWeight() != QFont::Bold);
     QVERIFY(format.background().style() == Qt::NoBrush
             || format.background().color() != QColor("#ffff00"));
 }

@@ -1,6 +1,7 @@
 // TextEncoding alone: which decoding a codec name and the file's first bytes
-// select, which Japanese encoding bytes without a mark are in, and where the
-// next character boundary lies in each encoding.
+// select, which Japanese encoding bytes without a mark are in, what it makes
+// of every two-byte Japanese code and of invalid bytes (the same under Qt 5
+// and Qt 6), and where the next character boundary lies in each encoding.
 
 #include "filebytes.h"
 #include "textencoding.h"
@@ -17,6 +18,10 @@ class TestTextEncoding : public QObject
 private slots:
     void choose_data();
     void choose();
+    void decodesEveryTwoByteCode_data();
+    void decodesEveryTwoByteCode();
+    void decodesInvalidBytes_data();
+    void decodesInvalidBytes();
     void alignToCharacter_data();
     void alignToCharacter();
     void detectJapanese_data();
@@ -84,6 +89,83 @@ void TestTextEncoding::choose()
     QCOMPARE(encoding.unitSize, unitSize);
     QCOMPARE(encoding.bigEndian, bigEndian);
     QCOMPARE(encoding.bomSize, bomSize);
+}
+
+void TestTextEncoding::decodesEveryTwoByteCode_data()
+{
+    QTest::addColumn<QString>("codecName");
+    QTest::addColumn<int>("codes");   // how many the table holds
+    QTest::newRow("Shift-JIS as CP932") << "SJIS" << 60 * 188;
+    QTest::newRow("EUC-JP") << "EUC-JP" << 94 * 94 + 63;
+}
+
+// The table comes from Python's codecs (tools/make-decode-table.py): a code
+// it defines decodes to exactly that character, any other to U+FFFD first.
+void TestTextEncoding::decodesEveryTwoByteCode()
+{
+    QFETCH(QString, codecName);
+    QFETCH(int, codes);
+    QFile table(QStringLiteral(TAILPEEK_DECODE_TABLE));
+    QVERIFY2(table.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(table.fileName()));
+    const TextEncoding encoding = TextEncoding::choose(codecName, QByteArray());
+    int seen = 0;
+    QStringList wrong;
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine().trimmed().split(' ');
+        if (fields.value(0) != codecName.toLatin1())
+            continue;
+        ++seen;
+        const QString text = encoding.decode(QByteArray::fromHex(fields.value(1)));
+        bool defined = false;
+        const uint expected = fields.value(2).toUInt(&defined, 16);
+        const bool right = defined ? text == QString(QChar(expected))
+                                   : text.startsWith(QChar::ReplacementCharacter);
+        if (!right) {
+            QString got;
+            for (const QChar c : text)
+                got += QString::number(c.unicode(), 16) + QLatin1Char(' ');
+            wrong << QString::fromLatin1(fields.value(1) + " wants " + fields.value(2)) + ", got " + got;
+        }
+    }
+    QCOMPARE(seen, codes);
+    QVERIFY2(wrong.isEmpty(), qPrintable(QString::number(wrong.size()) + QLatin1String(" codes: ")
+                                         + wrong.mid(0, 10).join(QLatin1String("; "))));
+}
+
+void TestTextEncoding::decodesInvalidBytes_data()
+{
+    QTest::addColumn<QString>("codecName");
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    const QString bad(QChar::ReplacementCharacter);
+    QTest::newRow("Shift-JIS 80") << "SJIS" << QByteArray() << QByteArray("\x80") << bad;
+    QTest::newRow("Shift-JIS A0") << "SJIS" << QByteArray() << QByteArray("\xA0") << bad;
+    QTest::newRow("Shift-JIS FD FE: one each") << "SJIS" << QByteArray() << QByteArray("\xFD\xFE") << bad + bad;
+    QTest::newRow("Shift-JIS lead byte, ASCII after it") << "SJIS" << QByteArray() << QByteArray("\x81 ") << bad + " ";
+    QTest::newRow("Shift-JIS lead byte at the end") << "SJIS" << QByteArray() << QByteArray("a\x82") << "a";
+    QTest::newRow("EUC-JP FF") << "EUC-JP" << QByteArray() << QByteArray("\xFF") << bad;
+    QTest::newRow("EUC-JP FD FE: one for both") << "EUC-JP" << QByteArray() << QByteArray("\xFD\xFE") << bad;
+    QTest::newRow("UTF-8 surrogate") << "UTF-8" << QByteArray() << QByteArray("\xED\xA0\x80" "a") << bad + bad + bad + "a";
+    QTest::newRow("UTF-8 mark kept") << "UTF-8" << QByteArray() << QByteArray("\xEF\xBB\xBF" "a") << QString(QChar(0xFEFF)) + "a";
+    const QByteArray utf16le("\xFF\xFE", 2);
+    QTest::newRow("UTF-16LE lone high surrogate") << "" << utf16le << QByteArray("\0\xD8" "a\0", 4)
+                                                  << QString(QChar(0xD800)) + "a";
+    QTest::newRow("UTF-16LE odd byte at the end") << "" << utf16le << QByteArray("a\0b", 3) << "a";
+    QTest::newRow("UTF-32LE beyond U+10FFFF") << "" << QByteArray("\xFF\xFE\0\0", 4)
+                                              << QByteArray("\0\0\x11\0" "a\0\0\0", 8)
+                                              << QString(2, QChar(0xDC00)) + "a";
+}
+
+// As Qt 5's codecs have it, under either Qt.
+void TestTextEncoding::decodesInvalidBytes()
+{
+    QFETCH(QString, codecName);
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(TextEncoding::choose(codecName, head).decode(bytes), text);
 }
 
 void TestTextEncoding::alignToCharacter_data()

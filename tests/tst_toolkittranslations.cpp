@@ -19,7 +19,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
-#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -62,9 +61,10 @@ void TestToolkitTranslations::initTestCase()
     harness::prepareApplication(settingsDir.path());
     QCOMPARE(QLocale().language(), QLocale::Japanese);
     const QString catalogue =
-        QLibraryInfo::location(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm");
+        toolkitTranslationsPath() + QStringLiteral("/qtbase_ja.qm");
     QVERIFY2(QFileInfo::exists(catalogue),
-             qPrintable(catalogue + " is missing: tools/install-deps.sh installs qttranslations5-l10n"));
+             qPrintable(catalogue + " is missing: tools/install-deps.sh installs Qt's translations"
+                                    " (qttranslations5-l10n, qt6-translations-l10n)"));
     QVERIFY(installToolkitTranslations(*QCoreApplication::instance()));
 }
 
@@ -166,7 +166,7 @@ void TestToolkitTranslations::languageChangeKeepsControlsAndCaptions()
     // A catalogue installed while the window is up posts a language change.
     auto *another = new QTranslator(window.get());
     QVERIFY(another->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::location(QLibraryInfo::TranslationsPath)));
+                          toolkitTranslationsPath()));
     QVERIFY(QCoreApplication::installTranslator(another));
     QCoreApplication::sendPostedEvents();
     QEvent change(QEvent::LanguageChange);

@@ -247,6 +247,11 @@ void TestWindowDifferential::engineMatchesOracle()
         const QString oracle = LiteralReader::read(path, request, mends);
         const QString difference = firstDifference(result.text, oracle);
         QVERIFY2(difference.isEmpty(), qPrintable(describe(request) + QLatin1String(": ") + difference));
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        // The stream that Qt 6 reads through reads as Qt 5's own.
+        const QString remade = firstDifference(LiteralReader::readRemade(path, request, mends), oracle);
+        QVERIFY2(remade.isEmpty(), qPrintable(describe(request) + QLatin1String(", remade: ") + remade));
+#endif
         ++compared;
         if (request.startMode == WindowRequest::NewestMode && ordinaryNewest(sample, request)) {
             const QString unmended = firstDifference(result.text, LiteralReader::read(path, request));
@@ -303,6 +308,9 @@ void TestWindowDifferential::oracleIsLiteral()
     request.percent = 50;
     request.codecName = codecName;
     QCOMPARE(LiteralReader::read(path, request), expected);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCOMPARE(LiteralReader::readRemade(path, request), expected);
+#endif
 }
 
 void TestWindowDifferential::cleanupTestCase()

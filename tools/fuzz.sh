@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes LineWindowReader::read for SECONDS (default 60): builds the libFuzzer
-# target of fuzz/ with clang, AddressSanitizer and UndefinedBehaviorSanitizer
+# target of fuzz/ on the Qt that TAILPEEK_QT names (5, 6 or auto) with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # into build-fuzz/ (or $TAILPEEK_FUZZ_BUILD_DIR), writes the seed corpus of
 # tools/fuzz-seeds.py, and runs on it and on the corpus that earlier runs
 # grew in build-fuzz/corpus. A crash, a sanitizer report or a broken
@@ -12,7 +12,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/tools/install-deps.sh"
 build="${TAILPEEK_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+      -DCMAKE_CXX_COMPILER=clang++ -DTAILPEEK_QT="${TAILPEEK_QT:-auto}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 mkdir -p "$build/corpus" "$build/artifacts"
 rm -rf "$build/seeds"

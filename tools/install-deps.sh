@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that building, running, testing and
 # packaging Tailpeek need: only those that are missing, and quietly when all are there.
+# TAILPEEK_QT says for which Qt: 6 or auto (the default; auto builds with Qt 6
+# when it is there), 5, or both.
 set -euo pipefail
+
+qt5=(qtbase5-dev qtbase5-dev-tools qt5-qmake libqt5svg5-dev qttranslations5-l10n)
+# Core5Compat keeps QTextCodec, which decodes exactly as Qt 5 does; Qt's own
+# translations are in a package of their own.
+qt6=(qt6-base-dev qt6-base-dev-tools qt6-5compat-dev qt6-translations-l10n)
+case "${TAILPEEK_QT:-auto}" in
+  5) qt=("${qt5[@]}") ;;
+  6|auto) qt=("${qt6[@]}") ;;
+  both) qt=("${qt5[@]}" "${qt6[@]}") ;;
+  *) echo "tailpeek: TAILPEEK_QT is '${TAILPEEK_QT}': use 5, 6, auto or both" >&2; exit 2 ;;
+esac
 
 packages=(
   build-essential cmake pkg-config
-  qtbase5-dev qtbase5-dev-tools qt5-qmake libqt5svg5-dev
-  fonts-ipafont-gothic qttranslations5-l10n
+  "${qt[@]}"
+  fonts-ipafont-gothic
   xvfb xauth x11-apps x11-utils xdotool imagemagick
   libbenchmark-dev
   clang libclang-rt-14-dev

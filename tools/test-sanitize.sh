@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tailpeek with AddressSanitizer and UndefinedBehaviorSanitizer into
-# build-asan/ (or $TAILPEEK_ASAN_BUILD_DIR) and runs the ordinary tests there.
+# build-asan/ (or $TAILPEEK_ASAN_BUILD_DIR) with the Qt that TAILPEEK_QT names
+# (5, 6 or auto) and runs the ordinary tests there.
 # Any sanitizer report ends the process that made it with a failure, so the
 # test that ran it fails. Extra arguments go to ctest.
 set -euo pipefail
@@ -8,7 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/tools/install-deps.sh"
 build="${TAILPEEK_ASAN_BUILD_DIR:-$root/build-asan}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DTAILPEEK_SANITIZE=ON -DTAILPEEK_BUILD_BENCH=OFF >/dev/null
+      -DTAILPEEK_SANITIZE=ON -DTAILPEEK_BUILD_BENCH=OFF -DTAILPEEK_QT="${TAILPEEK_QT:-auto}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 # halt_on_error: the first report ends the process (UBSan is built with

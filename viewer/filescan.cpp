@@ -82,7 +82,7 @@ bool FileScan::checkpoint(qint64 done, qint64 total)
     }
     if (total < 0)
         return true;
-    const int percent = total > 0 ? int(qBound<qint64>(0, done * 100 / total, 100)) : 100;
+    const int percent = total > 0 ? int(qBound(qint64(0), done * 100 / total, qint64(100))) : 100;
     if (progress && percent != lastPercent) {
         const qint64 now = nowMs();
         if (lastPercent < 0 || now - lastCheck >= ProgressMs) {

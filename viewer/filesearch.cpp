@@ -27,7 +27,8 @@ struct Opened
 {
     explicit Opened(const QString &path, const QString &codecName, qint64 maxLineChars)
         : file(path), bytes(file.descriptor(), file.size()),
-          maxChars(int(qBound<qint64>(WindowRequest::MinLineChars, maxLineChars, WindowRequest::MaxLineChars)))
+          maxChars(int(qBound(qint64(WindowRequest::MinLineChars), maxLineChars,
+                              qint64(WindowRequest::MaxLineChars))))
     {
         if (!file.isOpen())
             return;

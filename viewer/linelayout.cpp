@@ -30,6 +30,10 @@ constexpr qreal unboundedWidth = 1.0e7;
 // not hold the glyphs of all of them.
 constexpr int tailLines = 96;
 constexpr int maxKeptLength = 2000;
+// How far a glyph's antialiased edge may reach beyond its line's box (a
+// fallback font's replacement character does under Qt 6): a changed line is
+// painted again with this much of its neighbours.
+constexpr qreal inkOverflow = 2;
 
 // Drawing frees what a layout holds once it no longer keeps its glyphs; this
 // draw is clipped to nothing and draws nothing.
@@ -499,7 +503,8 @@ void LineLayout::documentChanged(int from, int charsRemoved, int charsAdded)
         // What follows the change moved unless the change kept its height.
         const qreal height = changedHeight == replacedHeight ? changedHeight
                                                              : std::numeric_limits<int>::max();
-        area = QRectF(0, changeTop, std::numeric_limits<int>::max(), height);
+        area = QRectF(0, changeTop - inkOverflow, std::numeric_limits<int>::max(),
+                      height + 2 * inkOverflow);
     }
     widestValid = false;
     if (shift > 0 && isSignalConnected(QMetaMethod::fromSignal(&LineLayout::shiftedUp))) {

@@ -227,8 +227,7 @@ Window readNewest(Reading &r)
     const QByteArray bytes = r.units.tailBytes(window.begin);
     if (r.detect)
         window.detected = TextEncoding::detectJapanese(bytes);
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    QString text = r.encoding.codec->toUnicode(bytes.constData(), bytes.size(), &state);
+    QString text = r.encoding.decode(bytes);
     dropReturns(text, bytes, r.encoding);
     if (linesFit && r.filter.isEmpty() && unitSize <= 2) {
         // Every line is one read and every read is shown: the window is the
@@ -280,8 +279,8 @@ Window readWith(FileBytes &file, const WindowRequest &request, const TextEncodin
                     [&](qint64 p) { return encoding.alignToCharacter(file, p, units.unitCount()); },
                     request.lineCount,
                     // No read returns an unbounded line, whatever the setting says.
-                    int(qBound<qint64>(WindowRequest::MinLineChars, request.maxLineChars,
-                                       WindowRequest::MaxLineChars)),
+                    int(qBound(qint64(WindowRequest::MinLineChars), request.maxLineChars,
+                                  qint64(WindowRequest::MaxLineChars))),
                     request.extract ? request.highlightText : QString(), detect};
     if (request.startMode == WindowRequest::NewestMode)
         return readNewest(reading);

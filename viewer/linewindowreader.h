@@ -14,7 +14,7 @@
 // The values of codecName, each spelled once here. Any other value reads as
 // Unicode detection.
 namespace CodecName {
-constexpr QLatin1String Unicode("", 0);   // by byte-order mark, else the locale's codec
+constexpr QLatin1String Unicode("", int(0));   // by byte-order mark, else the locale's codec
 constexpr QLatin1String ShiftJis("SJIS", 4);
 constexpr QLatin1String Utf8("UTF-8", 5);
 constexpr QLatin1String EucJp("EUC-JP", 6);

@@ -293,6 +293,12 @@ TextEncoding TextEncoding::choose(const QString &codecName, const QByteArray &he
     return encoding;
 }
 
+QString TextEncoding::decode(const QByteArray &bytes) const
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return codec->toUnicode(bytes.constData(), bytes.size(), &state);
+}
+
 qint64 TextEncoding::alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const
 {
     if (p >= unitCount)

@@ -42,6 +42,11 @@ struct TextEncoding
     // as a line start is.
     static Family detectJapanese(const QByteArray &bytes);
 
+    // bytes decoded in one go, as a window is: a byte-order mark among them
+    // is kept (the reader leaves the file's own out by position), invalid
+    // bytes read as U+FFFD, and an unfinished character at the end is dropped.
+    QString decode(const QByteArray &bytes) const;
+
     // The first character boundary at or after unit position p (at most
     // unitCount), so that no window starts inside a character.
     qint64 alignToCharacter(FileBytes &file, qint64 p, qint64 unitCount) const;

@@ -140,7 +140,7 @@ WindowOverlap findOverlap(const QString &older, const QString &newer)
         if (!old.mid(at).startsWith(firstLine))
             continue;
         ++compared;
-        for (const int end : {older.size(), lastLine}) {
+        for (const int end : {int(older.size()), lastLine}) {
             const int kept = end - at;
             if (kept > 0 && kept <= newer.size() && old.mid(at, kept) == next.left(kept))
                 return {at, kept};
