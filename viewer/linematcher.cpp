@@ -184,7 +184,7 @@ QVector<TextMatch> LineMatcher::matchesIn(QStringView line, int from) const
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
         if (match.capturedLength() > 0)
-            found.append({match.capturedStart(), match.capturedLength()});
+            found.append({int(match.capturedStart()), int(match.capturedLength())});
     }
     return found;
 }
