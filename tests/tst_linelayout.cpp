@@ -401,8 +401,10 @@ void TestLineLayout::rightToLeftScriptsKeepTheirOrder()
     const auto view = lineView(text + '\n');
     const QTextBlock block = view->document()->begin();
     const QVector<int> xs = cursorXs(view.get(), block);
+    // Inside the run only: where it meets left-to-right text, a cursor
+    // position belongs to either run (Qt 5 and Qt 6 choose differently).
     const int first = text.indexOf(word);
-    for (int i = first + 1; i < first + word.size(); ++i)
+    for (int i = first + 2; i < first + word.size(); ++i)
         QVERIFY2(xs[i] < xs[i - 1], qPrintable(QStringLiteral("x %1 at %2, %3 at %4")
                                                    .arg(xs[i - 1]).arg(i - 1).arg(xs[i]).arg(i)));
     // A point on a character lands before or after it, as the cursor stands.
