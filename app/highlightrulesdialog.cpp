@@ -38,6 +38,8 @@ HighlightRulesDialog::HighlightRulesDialog(const HighlightRules &rules, QWidget 
     : QDialog(parent), ui(new Ui::HighlightRulesDialog)
 {
     ui->setupUi(this);
+    // The view's own layout, which paints the rules' colours.
+    installLineLayout(ui->preview);
     // Every column as wide as its caption and cells; the pattern takes the rest.
     QHeaderView *header = ui->ruleTable->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);

@@ -35,7 +35,8 @@ namespace fault {
 int livenessLimitMs();
 
 // A timer due every 20 ms that measures how late each firing comes. Any
-// reload, warning or scan that holds up the GUI thread shows as lateness.
+// reload, warning or scan that holds up the GUI thread shows as lateness;
+// time the thread spent waiting for a CPU that other processes held does not.
 class LivenessProbe : public QObject
 {
 public:
@@ -50,6 +51,7 @@ private:
     QTimer timer;
     QElapsedTimer clock;
     qint64 due = 0;
+    qint64 waitedBefore = 0;
     qint64 worst = 0;
     int count = 0;
 };

@@ -6,6 +6,7 @@
 #include "highlightrules.h"
 #include "highlightrulesdialog.h"
 #include "mainwindow.h"
+#include "rulepaint.h"
 #include "viewcontextmenu.h"
 #include "viewfill.h"
 #include "windowharness.h"
@@ -14,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 
 Q_DECLARE_METATYPE(HighlightRules)
@@ -31,13 +33,26 @@ HighlightRule rule(const QString &pattern, const char *foreground, const char *b
     return r;
 }
 
-// "foreground/background" of the character at position, "-" for a colour the
-// character does not set, and "!" behind it when it is bold (a mark).
+// "foreground/background" of the character at position as the view paints
+// it: its format, under the rules' colours that the view's layout draws
+// over it; "-" for a colour that neither sets (the view's own), and "!"
+// behind it when it is bold (a mark).
 QString coloursAt(QTextEdit *view, int position)
 {
     QTextCursor cursor(view->document());
     cursor.setPosition(position + 1);
-    const QTextCharFormat format = cursor.charFormat();
+    QTextCharFormat format = cursor.charFormat();
+    const QTextBlock block = view->document()->findBlock(position);
+    const QBrush ground = view->palette().base();
+    for (const QTextLayout::FormatRange &range : ruleRanges(lineColours(block), ground)) {
+        const int at = position - block.position();
+        if (at < range.start || at >= range.start + range.length)
+            continue;
+        if (range.format.background() != ground)
+            format.setBackground(range.format.background());
+        if (range.format.hasProperty(QTextFormat::ForegroundBrush))
+            format.setForeground(range.format.foreground());
+    }
     const auto name = [&](QTextFormat::Property property) {
         return format.hasProperty(property) ? format.brushProperty(property).color().name()
                                             : QStringLiteral("-");

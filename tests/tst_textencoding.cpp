@@ -1,7 +1,8 @@
 // TextEncoding alone: which decoding a codec name and the file's first bytes
 // select, which Japanese encoding bytes without a mark are in, what it makes
-// of every two-byte Japanese code and of invalid bytes (the same under Qt 5
-// and Qt 6), and where the next character boundary lies in each encoding.
+// of every two-byte Japanese code and of invalid bytes, in one go or in pieces
+// (the same under Qt 5 and Qt 6), and where the next character boundary lies
+// in each encoding.
 
 #include "filebytes.h"
 #include "textencoding.h"
@@ -22,6 +23,8 @@ private slots:
     void decodesEveryTwoByteCode();
     void decodesInvalidBytes_data();
     void decodesInvalidBytes();
+    void decodesInPieces_data();
+    void decodesInPieces();
     void alignToCharacter_data();
     void alignToCharacter();
     void detectJapanese_data();
@@ -166,6 +169,56 @@ void TestTextEncoding::decodesInvalidBytes()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(TextEncoding::choose(codecName, head).decode(bytes), text);
+}
+
+void TestTextEncoding::decodesInPieces_data()
+{
+    QTest::addColumn<QString>("codecName");
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");   // in one go; an unfinished character at the end dropped
+
+    const QString bad(QChar::ReplacementCharacter);
+    // é, €, 😀, a mark, a sequence broken off, a surrogate, a bad lead byte.
+    QTest::newRow("UTF-8") << "UTF-8" << QByteArray()
+        << QByteArray("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBB\xBF\xEF\xBB" "x\xED\xA0\x80\xC0" "b\xE2\x82")
+        << QStringLiteral("aé€😀\uFEFF") + bad + bad + "x" + bad + bad + bad + bad + "b";
+    // あ, ｱ, a lead byte before a space, 80, 亜, ソ (its trail byte is '\').
+    QTest::newRow("Shift-JIS") << "SJIS" << QByteArray() << QByteArray("a\x82\xA0\xB1\x81 \x80\x88\x9F\x83\x5C\x82")
+                               << QStringLiteral("aあｱ") + bad + " " + bad + QStringLiteral("亜ソ");
+    // あ, ｱ, 丂 (JIS X 0212), a 0212 prefix broken off, FF.
+    QTest::newRow("EUC-JP") << "EUC-JP" << QByteArray() << QByteArray("a\xA4\xA2\x8E\xB1\x8F\xB0\xA1\x8F\xA1" "A\xFF\xA4")
+                            << QStringLiteral("aあｱ丂") + bad + bad + "A" + bad;
+    QTest::newRow("UTF-16LE") << "" << QByteArray("\xFF\xFE", 2) << QByteArray("a\0\x3D\xD8\x00\xDE\x00\xD8" "b\0c", 11)
+                              << QStringLiteral("a😀") + QChar(0xD800) + "b";
+    QTest::newRow("UTF-16BE") << "" << QByteArray("\xFE\xFF", 2) << QByteArray("\0a\xD8\x3D\xDE\x00\0b\0", 9)
+                              << QStringLiteral("a😀b");
+    QTest::newRow("UTF-32LE") << "" << QByteArray("\xFF\xFE\0\0", 4)
+                              << QByteArray("a\0\0\0\x00\xF6\x01\x00\0\0\x11\0" "b\0\0\0c\0", 18)
+                              << QStringLiteral("a😀") + QString(2, QChar(0xDC00)) + "b";
+}
+
+// Bytes handed to one decoder in pieces decode as in one go wherever they are
+// cut: in two at every place, and a byte at a time with empty pieces between.
+void TestTextEncoding::decodesInPieces()
+{
+    QFETCH(QString, codecName);
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    TextDecoder decoder(TextEncoding::choose(codecName, head));
+    QCOMPARE(decoder.decode(bytes.constData(), bytes.size()), text);
+    for (int cut = 1; cut < bytes.size(); ++cut) {
+        decoder.restart();
+        QString pieces = decoder.decode(bytes.constData(), cut);
+        pieces += decoder.decode(bytes.constData() + cut, bytes.size() - cut);
+        QVERIFY2(pieces == text, qPrintable(QStringLiteral("cut after byte %1").arg(cut)));
+    }
+    decoder.restart();
+    QString pieces;
+    for (int i = 0; i < bytes.size(); ++i)
+        pieces += decoder.decode(bytes.constData() + i, 1) + decoder.decode(bytes.constData() + i, 0);
+    QCOMPARE(pieces, text);
 }
 
 void TestTextEncoding::alignToCharacter_data()

@@ -2,7 +2,8 @@
 // differential run compares the real window, after every step of a random
 // session (growth, truncation, rotation, modes, line counts, codecs, extract
 // mode, highlight texts, colours, highlight rules, selections; lines with hidden characters), with a fresh window that built
-// the same file from scratch: text, every format, block count, and the scroll
+// the same file from scratch: text, every format, the rules' colours that
+// the layout paints, block count, and the scroll
 // position while it follows the end; and where every line lies, and that what
 // the window shows is the view painted afresh (lines are moved, not repainted).
 //
@@ -13,6 +14,7 @@
 #include "highlightrulesdialog.h"
 #include "linelayout.h"
 #include "mainwindow.h"
+#include "rulepaint.h"
 #include "windowharness.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -53,8 +55,9 @@ QString formatText(const QTextFormat &format)
     return out;
 }
 
-// Every block with its block format and block character format, every
-// fragment with its position, length and character format.
+// Every block with its block format and block character format and the
+// rules' colours that the layout paints on it, every fragment with its
+// position, length and character format.
 QStringList documentDump(const QTextDocument *document)
 {
     QStringList dump;
@@ -62,6 +65,11 @@ QStringList documentDump(const QTextDocument *document)
         dump << QStringLiteral("block %1 [%2] [%3]")
                     .arg(block.position())
                     .arg(formatText(block.blockFormat()), formatText(block.charFormat()));
+        for (const QTextLayout::FormatRange &range : ruleRanges(lineColours(block), QBrush()))
+            dump << QStringLiteral("  painted %1+%2 [%3]")
+                        .arg(range.start)
+                        .arg(range.length)
+                        .arg(formatText(range.format));
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             dump << QStringLiteral("  %1+%2 [%3]")

@@ -219,10 +219,12 @@ void TestViewFollow::slowReloadsLeaveTheLoopTheirInterval()
     // next interval counts from the end of the last reload, so a whole one
     // lies between the last change of a reload and the first of the next
     // (a coarse timer may fire up to 5 % early; a loaded machine only later).
+    // A timer that fires again at once leaves the loop a turn or two; a loaded
+    // machine under AddressSanitizer still gives it a dozen.
     for (int i = 2; i < turnsBetween.size(); ++i) {
         const QString between = QStringLiteral("between reloads: %1 turns, %2 ms")
                                         .arg(turnsBetween.at(i)).arg(msBetween.at(i));
-        QVERIFY2(turnsBetween.at(i) >= 20, qPrintable(between));
+        QVERIFY2(turnsBetween.at(i) >= 5, qPrintable(between));
         QVERIFY2(msBetween.at(i) >= 450, qPrintable(between));
     }
 }

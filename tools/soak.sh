@@ -79,7 +79,8 @@ write_lines() {
       fi
     done
     printf '2024-06-01 12:00:00 #%07d [%-5s] %s\n' "${args[@]}" >> "$log"
-    echo "$n" > "$count"
+    # Renamed into place: a writer stopped mid-write leaves the last count, never an empty one.
+    echo "$n" > "$count.new" && mv "$count.new" "$count"
     batch=$((batch + 1))
     now=${EPOCHREALTIME/./}
     wait=$((start + batch * 50000 - now))

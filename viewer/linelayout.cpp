@@ -1,6 +1,8 @@
 #include "linelayout.h"
 
+#include "rulepaint.h"
 #include "visiblecontrols.h"
+#include "shownline.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
@@ -43,41 +45,7 @@ void releaseGlyphs(QTextLayout *layout, QPainter *scratch)
     layout->draw(scratch, QPointF(), {}, QRectF(0, -2, 1, 1));
 }
 
-// Markers drawn over the display form's own glyphs of their names; see ShownLine.
-void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
-                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip);
-
-// Where the block's own layout would put position: the x of the cursor
-// before it, relative to row, which begins there.
-qreal startOffset(const QTextLine &row)
-{
-    return row.cursorToX(row.textStart()) - row.x();
-}
-
 } // namespace
-
-// A line with hidden characters as it is drawn: its display form, laid out
-// in the block's formats. Giving the markers formats of their own would cut
-// the line into one shaped piece per marker, several times the work of the
-// line; they are painted over their names instead, when they are drawn.
-struct ShownLine
-{
-    ShownLine(DisplayForm shownForm, const QFont &font, QPaintDevice *device)
-        : form(std::move(shownForm)), layout(form.text, font, device)
-    {
-    }
-    DisplayForm form;
-    QTextLayout layout;
-    bool rowsAligned = false;   // the block's own layout follows this one
-    // For each marker: the font of its character, and its ground (the mark's
-    // if the character is marked).
-    QVector<QFont> fonts;
-    QVector<QBrush> grounds;
-    // For each marker, found when first drawn: its box in the layout, and the
-    // y of its baseline.
-    mutable QVector<QRectF> boxes;
-    mutable QVector<qreal> baselines;
-};
 
 LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document)
 {
@@ -241,30 +209,8 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
 void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
                              Line *line) const
 {
-    // The display form, in the block's formats, each marker in the format
-    // of its character with the marker's colours over it.
-    const QFont font = document()->defaultFont();
-    auto shown = std::make_shared<ShownLine>(displayForm(block.text()), font, paintDevice());
-    const DisplayForm &form = shown->form;
-    QVector<QTextLayout::FormatRange> formats;
-    auto marker = form.markers.cbegin();
-    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const int from = fragment.position() - block.position();
-        const int to = from + fragment.length();
-        QTextCharFormat format = fragment.charFormat();
-        format.setFont(format.font().resolve(font));
-        formats.append({form.shownPosition(from), form.shownPosition(to) - form.shownPosition(from),
-                        format});
-        for (; marker != form.markers.cend() && marker->position < to; ++marker) {
-            shown->fonts.append(format.font());
-            shown->grounds.append(format.hasProperty(QTextFormat::BackgroundBrush)
-                                      ? format.background()
-                                      : QBrush(QColor(markerGround)));
-        }
-    }
+    auto shown = std::make_shared<ShownLine>(block, document()->defaultFont(), paintDevice());
     QTextLayout &drawn = shown->layout;
-    drawn.setFormats(formats);
     drawn.setTextOption(option);
     drawn.setCacheEnabled(line->keepsGlyphs);
     drawn.beginLayout();
@@ -283,62 +229,6 @@ void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
     own->clearFormats();
     own->clearLayout();
     line->shown = std::move(shown);
-}
-
-void LineLayout::alignRows(const QTextBlock &block, ShownLine &shown) const
-{
-    // The block's own layout is never drawn, but QTextEdit asks it where the
-    // cursor stands. Its rows are made to stand where the display form puts
-    // their first characters: one row per hidden character and per run
-    // between them, and one per character in a line with a direction
-    // control, since the block's layout would obey it.
-    QTextLayout *own = block.layout();
-    const QTextLayout &drawn = shown.layout;
-    const DisplayForm &form = shown.form;
-    QTextOption rows = own->textOption();
-    rows.setWrapMode(QTextOption::WrapAnywhere);   // so that a row can end anywhere
-    own->setTextOption(rows);
-    const QString text = block.text();
-    const bool obeys = std::any_of(text.begin(), text.end(), isDirectionControl);
-    const auto layRows = [&] {
-        own->beginLayout();
-        for (int at = 0; at < text.size();) {
-            int end = at + 1;
-            if (!obeys && !isHiddenCharacter(text[at])) {
-                while (end < text.size() && !isHiddenCharacter(text[end]))
-                    ++end;
-            }
-            QTextLine row = own->createLine();
-            if (!row.isValid())
-                break;
-            row.setNumColumns(end - at);
-            at = row.textStart() + qMax(1, row.textLength());
-        }
-        own->endLayout();
-        for (int i = 0; i < own->lineCount(); ++i) {
-            QTextLine row = own->lineAt(i);
-            const int start = form.shownPosition(row.textStart());
-            const QTextLine shownRow = drawn.lineForTextPosition(start);
-            row.setPosition(QPointF(0, shownRow.y()));
-            row.setPosition(QPointF(shownRow.cursorToX(start) - startOffset(row), shownRow.y()));
-        }
-    };
-    layRows();
-    // The end of the line stands behind its last row: when that is a hidden
-    // character, as wide as its marker.
-    const QTextLine last = own->lineAt(own->lineCount() - 1);
-    if (last.isValid() && isHiddenCharacter(text.back()) && last.textLength() == 1) {
-        const DisplayForm::Marker &marker = form.markers.back();
-        const QTextLine shownRow = drawn.lineForTextPosition(marker.shownAt);
-        const qreal wider = shownRow.cursorToX(marker.shownAt + marker.length)
-                            - shownRow.cursorToX(marker.shownAt) - last.naturalTextWidth();
-        QTextCharFormat spaced;
-        spaced.setFontLetterSpacingType(QFont::AbsoluteSpacing);
-        spaced.setFontLetterSpacing(wider);
-        own->setFormats({{int(text.size()) - 1, 1, spaced}});
-        layRows();
-    }
-    shown.rowsAligned = true;
 }
 
 QTextLayout *LineLayout::drawnLayout(const QTextBlock &block, const Line &line) const
@@ -382,6 +272,8 @@ void LineLayout::trimGlyphs()
         const bool painted = number >= paintedFirst && number <= paintedLast;
         if (line.keepsGlyphs && !painted && !inTail(number)) {
             releaseGlyphs(drawnLayout(block, line), &scratch);
+            if (line.shown)
+                line.shown->forgetMarkers();
             line.keepsGlyphs = false;
         }
     }
@@ -669,10 +561,16 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
             line.keepsGlyphs = true;
             ++keptSinceTrim;
         }
+        // The rules' colours, under a selection.
+        QVector<ColourRun> runs = lineColours(block);
+        for (int i = 0; line.shown && i < runs.size(); ++i) {
+            runs[i].start = shown(runs[i].start);
+            runs[i].end = shown(runs[i].end);
+        }
         const QPointF offset(margin(), top(number));
-        layout->draw(painter, offset, selections, clip);
+        drawLine(painter, *layout, offset, runs, context.palette.base(), selections, clip);
         if (line.shown)
-            drawMarkers(painter, offset, *line.shown, selections, clip);
+            drawMarkers(painter, offset, *line.shown, markerRanges(runs, QColor(markerInk)) + selections, clip);
         if (context.cursorPosition >= position && context.cursorPosition < position + length)
             layout->drawCursor(painter, offset, shown(context.cursorPosition - position), cursorWidth);
     }
@@ -681,54 +579,3 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
     paintedLast = lastNumber + tailLines;
     trimGlyphs();
 }
-
-namespace {
-
-void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
-                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip)
-{
-    const QVector<DisplayForm::Marker> &markers = shown.form.markers;
-    if (shown.boxes.isEmpty()) {
-        for (const DisplayForm::Marker &marker : markers) {
-            const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
-            const qreal left = row.cursorToX(marker.shownAt);
-            const qreal right = row.cursorToX(marker.shownAt + marker.length);
-            shown.boxes.append(QRectF(qMin(left, right), row.y(), qAbs(right - left), row.height()));
-            shown.baselines.append(row.y() + row.ascent());
-        }
-    }
-    painter->save();
-    for (int i = 0; i < markers.size(); ++i) {
-        // On whole pixels: a marker painted in parts must meet itself.
-        const QRect box = shown.boxes[i].translated(offset).toAlignedRect();
-        // Near the clip, not only inside it: the names' glyphs that the
-        // ground hides may reach a pixel beyond the box.
-        if (!clip.intersects(box.adjusted(-2, -2, 2, 2)))
-            continue;
-        const DisplayForm::Marker &marker = markers[i];
-        QBrush ground = shown.grounds[i];
-        QColor ink(markerInk);
-        for (const QTextLayout::FormatRange &selection : selections) {
-            if (marker.shownAt >= selection.start && marker.shownAt < selection.start + selection.length) {
-                ground = selection.format.background();
-                ink = selection.format.foreground().color();
-            }
-        }
-        // The ground hides the name as the display form drew it in the text's colour.
-        painter->fillRect(box, ground);
-        painter->setFont(shown.fonts[i]);
-        painter->setPen(ink);
-        painter->drawText(QPointF(shown.boxes[i].left() + offset.x(), shown.baselines[i] + offset.y()),
-                          shown.form.text.mid(marker.shownAt, marker.length));
-        // The frame as four filled edges: a stroked rectangle's corners come
-        // out differently when it is painted in parts.
-        const QColor frame(markerInk);
-        painter->fillRect(QRect(box.left(), box.top(), box.width(), 1), frame);
-        painter->fillRect(QRect(box.left(), box.bottom(), box.width(), 1), frame);
-        painter->fillRect(QRect(box.left(), box.top(), 1, box.height()), frame);
-        painter->fillRect(QRect(box.right(), box.top(), 1, box.height()), frame);
-    }
-    painter->restore();
-}
-
-} // namespace

@@ -15,6 +15,10 @@
 // block's QTextLayout follows row by row, so that positions map both ways
 // and QTextEdit's cursor rectangles agree with what is drawn.
 //
+// The highlight rules' colours are not in the document's formats, which
+// would cut each line into more pieces to shape: its block carries them
+// (rulepaint.h), and draw() paints them with the line, under a selection.
+//
 // Invariants, between any two calls from outside:
 // - lines holds one Line per block of the document, in order (the empty
 //   block behind a final line feed included), except inside documentChanged()
@@ -122,7 +126,6 @@ private:
 
     Line layoutBlock(const QTextBlock &block, bool keepGlyphs, bool mayHide = true) const;
     void layoutShown(const QTextBlock &block, const QTextOption &option, Line *line) const;
-    void alignRows(const QTextBlock &block, ShownLine &shown) const;
     QTextLayout *drawnLayout(const QTextBlock &block, const Line &line) const;
     void ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const;
     bool inTail(int blockNumber) const;

@@ -109,18 +109,18 @@ Gathered gather(FileBytes &file, const TextEncoding &encoding, qint64 offset, qi
 // How many of bytes decode to the first `chars` characters (UTF-16 units,
 // carriage returns dropped as the reads drop them), where bytes start a
 // character. The bytes are decoded a chunk at a time until the chunk that
-// reaches chars, then again up to that chunk and a unit at a time in it: the
-// codecs' state cannot be copied to step back.
+// reaches chars, then again up to that chunk and a unit at a time in it: a
+// decoder's state cannot be copied to step back.
 qint64 bytesForChars(const TextEncoding &encoding, const QByteArray &bytes, qint64 chars)
 {
     if (chars <= 0)
         return 0;
-    const auto decoded = [&](QTextCodec::ConverterState &state, int from, int size) {
-        const QString text = encoding.codec->toUnicode(bytes.constData() + from, size, &state);
+    const auto decoded = [&](TextDecoder &decoder, int from, int size) {
+        const QString text = decoder.decode(bytes.constData() + from, size);
         return qint64(text.size() - text.count(QLatin1Char('\r')));
     };
     const int chunk = 4096;   // a multiple of every unit size
-    QTextCodec::ConverterState scan(QTextCodec::IgnoreHeader);
+    TextDecoder scan(encoding);
     int from = 0;
     qint64 before = 0;
     for (; from < bytes.size(); from += chunk) {
@@ -131,7 +131,7 @@ qint64 bytesForChars(const TextEncoding &encoding, const QByteArray &bytes, qint
     }
     if (from >= bytes.size())
         return bytes.size();
-    QTextCodec::ConverterState step(QTextCodec::IgnoreHeader);
+    TextDecoder step(encoding);
     decoded(step, 0, from);
     const int unit = encoding.unitSize;
     for (int at = from; at < bytes.size(); at += unit) {
@@ -150,7 +150,7 @@ qint64 bytesForChars(const TextEncoding &encoding, const QByteArray &bytes, qint
 qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startByte, LineReads &reads,
                    qint64 lineCount, int maxChars, TextEncoding::Family *detected)
 {
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    TextDecoder decoder(encoding);
     // A read of maxChars characters takes at most 4 bytes per character.
     const qint64 readBytes = qint64(maxChars) * 4 + encoding.unitSize;
     qint64 offset = startByte;
@@ -165,7 +165,7 @@ qint64 readForward(FileBytes &file, const TextEncoding &encoding, qint64 startBy
         offset += gathered.bytes.size();
         openLine = gathered.openLine;
         const bool atEnd = offset >= file.size();
-        QString text = encoding.codec->toUnicode(gathered.bytes.constData(), gathered.bytes.size(), &state);
+        QString text = decoder.decode(gathered.bytes.constData(), gathered.bytes.size());
         dropReturns(text, gathered.bytes, encoding);
         const qint64 decoded = text.size();
         if (gathered.longestLine <= maxChars && encoding.unitSize <= 2)

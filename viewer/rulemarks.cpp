@@ -1,10 +1,9 @@
 #include "rulemarks.h"
 
-#include <QHash>
+#include "rulepaint.h"
+
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QTextDocument>
-#include <QTextEdit>
 
 namespace {
 
@@ -139,15 +138,24 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
             runs.append({0, length, foreground(lineForeground), background(lineBackground)});
         return;
     }
+    // Colours are compared only where the rules that give them change.
     ColourRun run;
+    int runForeground = -2;
+    int runBackground = -2;
     for (int at = 0; at <= length; ++at) {
+        const int fore = at < length ? (foregroundOf[at] >= 0 ? foregroundOf[at] : lineForeground) : -2;
+        const int back = at < length ? (backgroundOf[at] >= 0 ? backgroundOf[at] : lineBackground) : -2;
+        if (fore == runForeground && back == runBackground)
+            continue;
+        runForeground = fore;
+        runBackground = back;
         ColourRun here;
         if (at < length) {
-            here.foreground = foreground(foregroundOf[at] >= 0 ? foregroundOf[at] : lineForeground);
-            here.background = background(backgroundOf[at] >= 0 ? backgroundOf[at] : lineBackground);
+            here.foreground = foreground(fore);
+            here.background = background(back);
+            if (here.foreground == run.foreground && here.background == run.background)
+                continue;
         }
-        if (at < length && here.foreground == run.foreground && here.background == run.background)
-            continue;
         run.end = at;
         if (run.end > run.start && (run.foreground.isValid() || run.background.isValid()))
             runs.append(run);
@@ -158,53 +166,47 @@ void RuleMarks::runsIn(QStringView line, QVector<ColourRun> &runs) const
 
 namespace {
 
-quint64 colourKey(const QColor &colour)
+// Takes [from, to) out of runs, which are in order and do not overlap.
+void cutOut(QVector<ColourRun> &runs, int from, int to)
 {
-    return colour.isValid() ? (quint64(1) << 32) | colour.rgba() : 0;
+    QVector<ColourRun> kept;
+    kept.reserve(runs.size() + 1);
+    for (const ColourRun &run : qAsConst(runs)) {
+        if (run.end <= from || run.start >= to) {
+            kept.append(run);
+            continue;
+        }
+        if (run.start < from)
+            kept.append({run.start, from, run.foreground, run.background});
+        if (run.end > to)
+            kept.append({to, run.end, run.foreground, run.background});
+    }
+    runs.swap(kept);
 }
 
 } // namespace
 
-int markRules(QTextEdit *view, const RuleMarks &rules, const QTextCharFormat &textFormat,
+int markRules(QTextDocument *document, const RuleMarks &rules, const QVector<QPair<int, int>> &above,
               int fromPosition)
 {
+    // A document filled afresh has no colours yet, and one continued with
+    // the same rules had none before either when there are no rules.
     if (rules.isEmpty())
         return 0;
-    QTextDocument *document = view->document();
-    // Collected first, so that the document stays untouched until the one
-    // edit block below.
+    int count = 0;
+    auto mark = above.cbegin();
     QVector<ColourRun> runs;
-    QVector<int> blockStarts;   // of each run's block
     for (QTextBlock block = document->findBlock(fromPosition); block.isValid(); block = block.next()) {
-        const int before = runs.size();
+        runs.clear();
         rules.runsIn(block.text(), runs);
-        blockStarts.insert(blockStarts.size(), runs.size() - before, block.position());
-    }
-    if (runs.isEmpty())
-        return 0;
-
-    // The text under a run is all in textFormat still, so setting the format
-    // that merging the colours into it gives is the same, and cheaper; the few
-    // pairs of colours each make their format once.
-    QHash<QPair<quint64, quint64>, QTextCharFormat> formats;
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-    for (int i = 0; i < runs.size(); ++i) {
-        const ColourRun &run = runs.at(i);
-        const QPair<quint64, quint64> key(colourKey(run.foreground), colourKey(run.background));
-        auto format = formats.find(key);
-        if (format == formats.end()) {
-            QTextCharFormat made = textFormat;
-            if (run.foreground.isValid())
-                made.setForeground(QBrush(run.foreground, Qt::SolidPattern));
-            if (run.background.isValid())
-                made.setBackground(QBrush(run.background, Qt::SolidPattern));
-            format = formats.insert(key, made);
+        const int start = block.position();
+        const int end = start + block.length();
+        for (; mark != above.cend() && mark->first < end; ++mark) {
+            if (mark->second > start && !runs.isEmpty())
+                cutOut(runs, mark->first - start, mark->second - start);
         }
-        cursor.setPosition(blockStarts.at(i) + run.start);
-        cursor.setPosition(blockStarts.at(i) + run.end, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(*format);
+        block.setUserData(runs.isEmpty() ? nullptr : new LineColours(runs));
+        count += runs.size();
     }
-    cursor.endEditBlock();
-    return runs.size();
+    return count;
 }

@@ -1,18 +1,18 @@
 #ifndef RULEMARKS_H
 #define RULEMARKS_H
 
-// Part of the view filling (Qt Gui and Widgets, no dialogs): colouring the
-// view's lines by the user's highlight rules. The highlight text's own marks
-// (viewfill) go on top of these.
+// Part of the view filling (Qt Gui): which runs of the view's lines the
+// user's highlight rules colour. The view's layout paints them (rulepaint.h);
+// the highlight text's own marks (viewfill) show above them.
 
 #include "linematcher.h"
 
 #include <QColor>
+#include <QPair>
 #include <QStringView>
-#include <QTextCharFormat>
 #include <QVector>
 
-class QTextEdit;
+class QTextDocument;
 
 // One highlight rule as the user keeps it.
 struct HighlightRule
@@ -88,11 +88,11 @@ private:
     bool anyMatchScope = false;
 };
 
-// Colours the lines of view's document by rules, from the block holding
-// fromPosition to the end, in one edit block, as if merged into textFormat:
-// the text from there on must be all in textFormat. Returns the number of
-// runs coloured.
-int markRules(QTextEdit *view, const RuleMarks &rules, const QTextCharFormat &textFormat,
+// Gives each line of document, from the block holding fromPosition to the
+// end, the runs that rules colour in it (rulepaint.h), leaving out the
+// ranges in above: the highlight text's marks, in order, in the document's
+// positions, which show above every rule. Returns the number of runs.
+int markRules(QTextDocument *document, const RuleMarks &rules, const QVector<QPair<int, int>> &above,
               int fromPosition = 0);
 
 #endif // RULEMARKS_H

@@ -429,21 +429,66 @@ int TextEncoding::decodedUnits(const uchar *bytes, int length) const
     }
 }
 
+namespace {
+
+// How many bytes at the end of bytes[0, size) begin a UTF-8 sequence that
+// needs more: a lead byte C2-F4 and fewer continuation bytes than it asks
+// for. Exactly these are what the codec would keep for the next call; any
+// other byte it decodes (or replaces) at once.
+int unfinishedUtf8Tail(const uchar *bytes, qint64 size)
+{
+    for (int back = 1; back <= 3 && back <= size; ++back) {
+        const uchar b = bytes[size - back];
+        if ((b & 0xC0) == 0x80)
+            continue;
+        const int length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+} // namespace
+
 struct TextDecoder::State
 {
     QTextCodec::ConverterState converter{QTextCodec::IgnoreHeader};
+    char held[3];        // an unfinished UTF-8 sequence from the end of the last call
+    int heldSize = 0;
 };
 
 TextDecoder::TextDecoder(const TextEncoding &encoding)
-    : codec(encoding.codec ? encoding.codec : QTextCodec::codecForLocale()), state(new State)
+    : codec(encoding.codec ? encoding.codec : QTextCodec::codecForLocale()), state(new State),
+      holdsTails(codec->mibEnum() == 106)
 {
 }
 
 TextDecoder::~TextDecoder() = default;
 
+// Qt 6's UTF-8 codec, given a sequence that one call cut and the next breaks
+// off, loses the next call's first character (Qt 5 keeps it, with one
+// replacement character where one call would give one per byte). So the
+// codec never sees a cut sequence: its bytes wait here for the next call's,
+// and are dropped as the codec would drop them when no call follows.
 QString TextDecoder::decode(const char *bytes, qint64 size)
 {
-    return codec->toUnicode(bytes, int(size), &state->converter);
+    if (!holdsTails)
+        return codec->toUnicode(bytes, int(size), &state->converter);
+    QByteArray joined;
+    if (state->heldSize > 0 && size > 0) {
+        joined.reserve(int(state->heldSize + size));
+        joined.append(state->held, state->heldSize).append(bytes, int(size));
+        bytes = joined.constData();
+        size = joined.size();
+        state->heldSize = 0;
+    }
+    const int tail = unfinishedUtf8Tail(reinterpret_cast<const uchar *>(bytes), size);
+    if (tail > 0) {
+        memcpy(state->held, bytes + size - tail, size_t(tail));
+        state->heldSize = tail;
+    }
+    if (size == tail)
+        return QString();
+    return codec->toUnicode(bytes, int(size - tail), &state->converter);
 }
 
 void TextDecoder::restart()

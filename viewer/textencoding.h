@@ -76,8 +76,10 @@ private:
     bool unitIs(const uchar *bytes, uint value) const;
 };
 
-// Decodes bytes handed over in pieces exactly as one pass over all of them
-// would, as the window decodes: a byte-order mark is text, never skipped.
+// Decodes bytes handed over in pieces, cut anywhere, exactly as one pass over
+// all of them would, under Qt 5 and Qt 6 alike, as the window decodes: a
+// byte-order mark is text, never skipped, and a character still unfinished
+// when no more bytes come is dropped.
 class TextDecoder
 {
 public:
@@ -94,6 +96,7 @@ private:
     struct State;
     QTextCodec *codec;
     std::unique_ptr<State> state;
+    bool holdsTails;   // UTF-8: cut sequences wait for the next call's bytes
 };
 
 #endif // TEXTENCODING_H

@@ -66,8 +66,9 @@ void continueView(QTextEdit *view, const QString &older, const QString &newer,
     if (tail < older.size())
         cursor.setPosition(tail, QTextCursor::KeepAnchor);
     cursor.insertText(newer.mid(overlap.kept), key.textFormat);
-    markRules(view, key.rules, key.textFormat, tail);
-    markMatches(view, key.request.highlightText, key.markFormat, tail);
+    QVector<QPair<int, int>> marks;
+    markMatches(view, key.request.highlightText, key.markFormat, tail, &marks);
+    markRules(document, key.rules, marks, tail);
     cursor.endEditBlock();
     if (overlap.dropped > 0) {
         // In an edit block, the cursor moves without asking the layout where
@@ -110,8 +111,9 @@ void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textF
     QTextCursor batch(view->document());
     batch.beginEditBlock();
     view->setPlainText(text);
-    markRules(view, rules, textFormat);
-    markMatches(view, needle, markFormat);
+    QVector<QPair<int, int>> marks;
+    markMatches(view, needle, markFormat, 0, &marks);
+    markRules(view->document(), rules, marks);
     batch.endEditBlock();
 }
 
@@ -277,7 +279,7 @@ QTextCharFormat highlightFormat(const QColor &background, const QColor &foregrou
 }
 
 int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &format,
-                int fromPosition)
+                int fromPosition, QVector<QPair<int, int>> *marked)
 {
     if (needle.isEmpty())
         return 0;
@@ -297,5 +299,8 @@ int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &f
         cursor.mergeCharFormat(format);
     }
     cursor.endEditBlock();
-    return marks.size();
+    const int count = marks.size();
+    if (marked)
+        marked->swap(marks);
+    return count;
 }

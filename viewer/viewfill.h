@@ -23,8 +23,9 @@ class QTextEdit;
 void installLineLayout(QTextEdit *view);
 
 // Replaces the whole text of view with text in one setPlainText call, every
-// character in textFormat, colours it by rules and marks needle in it with
-// markFormat, above the rules' colours. All happens in one edit block, so the
+// character in textFormat, marks needle in it with markFormat and gives its
+// lines the runs that rules colour (the view's line layout paints them,
+// below the marks). All happens in one edit block, so the
 // view lays the document out once, marks included. The view's scroll position
 // and selection are reset, as setPlainText does.
 void fillView(QTextEdit *view, const QString &text, const QTextCharFormat &textFormat,
@@ -117,8 +118,8 @@ QTextCharFormat highlightFormat(const QColor &background, const QColor &foregrou
 // right and without overlap, exactly where QTextDocument::find() would find
 // them one after the other; all merges in one edit block. An empty needle marks
 // nothing. Returns the number of marks. fromPosition: mark only the blocks
-// from the one holding it.
+// from the one holding it. marked, if given, gets the marks' [start, end).
 int markMatches(QTextEdit *view, const QString &needle, const QTextCharFormat &format,
-                int fromPosition = 0);
+                int fromPosition = 0, QVector<QPair<int, int>> *marked = nullptr);
 
 #endif // VIEWFILL_H

@@ -1,0 +1,6 @@
+// What the window's tests have in common.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "precompiled-widgets.h"

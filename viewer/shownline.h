@@ -1,0 +1,54 @@
+#ifndef SHOWNLINE_H
+#define SHOWNLINE_H
+
+// A line with hidden characters (visiblecontrols.h) as the view's line layout
+// draws it: its display form, laid out in the block's formats, with a marker
+// painted over each name. Giving the markers formats of their own would cut
+// the line into one shaped piece per marker, several times the work of the
+// line. The block's own QTextLayout is never drawn, but QTextEdit asks it
+// where the cursor stands: alignRows() makes its rows follow this layout,
+// so that positions map both ways. Qt Gui, no widgets.
+
+#include "visiblecontrols.h"
+
+#include <QBrush>
+#include <QGlyphRun>
+#include <QList>
+#include <QRectF>
+#include <QTextLayout>
+#include <QVector>
+
+class QPainter;
+class QTextBlock;
+
+struct ShownLine
+{
+    // The display form of block in its formats, in font on device; the
+    // caller lays the layout out.
+    ShownLine(const QTextBlock &block, const QFont &font, QPaintDevice *device);
+
+    DisplayForm form;
+    QTextLayout layout;
+    bool rowsAligned = false;   // the block's own layout follows this one
+
+    // Lets go of what drawing found, with the layout's glyphs; the next
+    // draw finds it again.
+    void forgetMarkers() const;
+
+    // For each marker: its ground (the mark's if the character is marked).
+    QVector<QBrush> grounds;
+    // For each marker, found when first drawn (null until then): its box in
+    // the layout, and the glyphs of its name as the layout shaped them.
+    mutable QVector<QRectF> boxes;
+    mutable QVector<QList<QGlyphRun>> names;
+};
+
+// Lays out the block's own layout so that its rows stand where shown draws
+// their first characters.
+void alignRows(const QTextBlock &block, ShownLine &shown);
+
+// The markers near clip, over the display form as shown.layout drew it at offset.
+void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip);
+
+#endif // SHOWNLINE_H
