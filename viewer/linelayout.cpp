@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
@@ -54,6 +55,8 @@ LineLayout::LineLayout(QTextDocument *document) : QAbstractTextDocumentLayout(do
     pending.setSingleShot(true);
     pending.setTimerType(Qt::PreciseTimer);
     connect(&pending, &QTimer::timeout, this, [this] { layoutPending(500000); });
+    ownFormatsSet.setSingleShot(true);
+    connect(&ownFormatsSet, &QTimer::timeout, this, &LineLayout::dropOwnReports);
     layoutAll();
 }
 
@@ -83,17 +86,23 @@ bool LineLayout::foresee(const QTextBlock &block, Line *line) const
 {
     // A row is as high as the highest ascent and descent of its fonts; for
     // printable ASCII in faces that hold it that is known without shaping.
+    // So it is for hidden characters, drawn as markers named in ASCII in the
+    // character's own font.
     if (!trustForesight || block.length() <= 1)
         return false;
     qreal ascent = 0;
     qreal descent = 0;
+    bool hides = false;
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         const QString text = fragment.text();
         for (const QChar c : text) {
             const char16_t u = c.unicode();
-            if ((u < 0x20 && u != '\t') || u > 0x7e)
-                return false;
+            if ((u < 0x20 && u != '\t') || u > 0x7e) {
+                if (!isHiddenCharacter(c))
+                    return false;
+                hides = true;
+            }
         }
         const AsciiMetrics &m = asciiMetrics(fragment.charFormat().font());
         if (!m.coversAscii)
@@ -105,6 +114,7 @@ bool LineLayout::foresee(const QTextBlock &block, Line *line) const
     line->width = 0;
     line->length = block.length();
     line->state = LineState::Foreseen;
+    line->hides = hides;
     line->keepsGlyphs = false;
     // What the layout may still hold describes the block's old text.
     block.layout()->setCacheEnabled(false);
@@ -193,7 +203,7 @@ LineLayout::Line LineLayout::layoutBlock(const QTextBlock &block, bool keepGlyph
     layout->setCacheEnabled(line.keepsGlyphs);
     keptSinceTrim += line.keepsGlyphs;
     if (!layout->formats().isEmpty())
-        layout->clearFormats();   // the block held hidden characters before
+        setOwnFormats(layout, {});   // the block held hidden characters before
     layout->beginLayout();
     // One line per block, unless the block holds line separators (U+2028).
     for (QTextLine row = layout->createLine(); row.isValid(); row = layout->createLine()) {
@@ -226,9 +236,32 @@ void LineLayout::layoutShown(const QTextBlock &block, const QTextOption &option,
     // (alignRows()); until then it has no rows.
     QTextLayout *own = block.layout();
     own->setCacheEnabled(false);
-    own->clearFormats();
+    if (!own->formats().isEmpty())
+        setOwnFormats(own, {});
     own->clearLayout();
     line->shown = std::move(shown);
+}
+
+void LineLayout::setOwnFormats(QTextLayout *own,
+                               const QVector<QTextLayout::FormatRange> &formats) const
+{
+    // Formats set on a block's own layout make the document report the block
+    // as changed with its next edit, as if the block's characters had changed.
+    // That edit would then span everything from this block to its own place,
+    // and all of it would be laid out and painted again. The report is
+    // delivered in a later turn, where no edit is open, and dropped.
+    own->setFormats(formats);
+    ownFormatsSet.start(0);
+}
+
+void LineLayout::dropOwnReports()
+{
+    // An empty edit delivers what the document holds for its next edit.
+    droppingOwnReports = true;
+    QTextCursor edit(document());
+    edit.beginEditBlock();
+    edit.endEditBlock();
+    droppingOwnReports = false;
 }
 
 QTextLayout *LineLayout::drawnLayout(const QTextBlock &block, const Line &line) const
@@ -241,9 +274,10 @@ void LineLayout::ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const
     const size_t number = size_t(block.blockNumber());
     if (number >= lines.size() || lines[number].state == LineState::LaidOut)
         return;
-    // A foreseen line holds printable ASCII alone: nothing to look for.
+    // Foresight saw whether the line holds hidden characters.
     const bool foreseen = lines[number].state == LineState::Foreseen;
-    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()), !foreseen);
+    const bool mayHide = !foreseen || lines[number].hides;
+    const Line laid = layoutBlock(block, keepGlyphs || inTail(block.blockNumber()), mayHide);
     if (foreseen) {
         widestValid = false;
         pending.start(1);   // the scroll bars learn the width in the next turn
@@ -353,6 +387,8 @@ void LineLayout::documentChanged(int from, int charsRemoved, int charsAdded)
     // never wrapped do not depend on the page: only a new font, margin or
     // text option changes them.
     const bool edited = std::exchange(contentsEdited, false);
+    if (droppingOwnReports)
+        return;   // no character changed
     if (!edited && from == 0 && charsRemoved == 0 && charsAdded == doc->characterCount()
         && lines.size() == size_t(doc->blockCount()) && currentInputs() == laidOutWith)
         return;
@@ -482,7 +518,9 @@ QRectF LineLayout::blockBoundingRect(const QTextBlock &block) const
     // QTextEdit asks for the place of a block before it asks the block's own
     // layout where a position stands.
     if (line.shown && !line.shown->rowsAligned)
-        alignRows(block, *line.shown);
+        alignRows(block, *line.shown, [this](QTextLayout *own, const QVector<QTextLayout::FormatRange> &formats) {
+            setOwnFormats(own, formats);
+        });
     return QRectF(margin(), top(block.blockNumber()), line.width, line.height);
 }
 

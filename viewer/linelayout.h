@@ -28,17 +28,18 @@
 // - widest is valid when widestValid is set; anything that changes a width
 //   or the set of lines clears widestValid;
 // - a Foreseen line's block has no QTextLayout lines and holds printable
-//   ASCII and tabs only; only Foreseen lines have a width still to learn.
+//   ASCII, tabs and hidden characters only (hides says whether any of the
+//   last); only Foreseen lines have a width still to learn.
 
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
+#include <QTextLayout>
 #include <QTextOption>
 #include <QTimer>
 
 #include <memory>
 #include <vector>
 
-class QTextLayout;
 struct ShownLine;
 
 class LineLayout : public QAbstractTextDocumentLayout
@@ -92,6 +93,7 @@ private:
         int length = 0;            // of the block, separator included
         LineState state = LineState::LaidOut;
         bool keepsGlyphs = false;  // the layout it is drawn from keeps the shaped glyphs
+        bool hides = false;        // a Foreseen line holds hidden characters
         // A line with hidden characters: what is drawn instead of the block.
         std::shared_ptr<ShownLine> shown;
     };
@@ -127,6 +129,8 @@ private:
     Line layoutBlock(const QTextBlock &block, bool keepGlyphs, bool mayHide = true) const;
     void layoutShown(const QTextBlock &block, const QTextOption &option, Line *line) const;
     QTextLayout *drawnLayout(const QTextBlock &block, const Line &line) const;
+    void setOwnFormats(QTextLayout *own, const QVector<QTextLayout::FormatRange> &formats) const;
+    void dropOwnReports();
     void ensureLaidOut(const QTextBlock &block, bool keepGlyphs) const;
     bool inTail(int blockNumber) const;
     void trimGlyphs();
@@ -152,6 +156,8 @@ private:
     mutable QTimer pending;               // lays out the foreseen lines in the next turns
     Inputs laidOutWith;
     bool contentsEdited = false;     // the document said contentsChange() since the last change
+    mutable QTimer ownFormatsSet;    // reports of the layout's own formats wait to be dropped
+    bool droppingOwnReports = false;
     mutable int keptSinceTrim = 0;   // lines that began to keep their glyphs since trimGlyphs()
     int paintedFirst = 0;            // the lines around those painted last
     int paintedLast = -1;

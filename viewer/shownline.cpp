@@ -1,9 +1,11 @@
 #include "shownline.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QTextBlock>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -14,10 +16,107 @@ qreal startOffset(const QTextLine &row)
     return row.cursorToX(row.textStart()) - row.x();
 }
 
+// A marker's name shaped on its own: its glyphs around the origin on the
+// baseline, and its width.
+struct NameGlyphs
+{
+    QList<QGlyphRun> runs;
+    qreal width = 0;
+};
+
+// The same few names come back in every line, in the same few formats: each
+// is shaped once instead of taken out of its line's layout at every marker.
+NameGlyphs nameGlyphs(const QString &name, const QTextCharFormat &format, const QFont &font,
+                      QPaintDevice *device)
+{
+    struct Shaped
+    {
+        QTextCharFormat format;
+        QFont font;
+        int dpi;
+        QHash<QString, NameGlyphs> names;
+    };
+    static std::vector<Shaped> shaped;
+    const int dpi = device ? device->logicalDpiY() : 0;
+    auto known = std::find_if(shaped.begin(), shaped.end(), [&](const Shaped &s) {
+        return s.dpi == dpi && s.font == font && s.format == format;
+    });
+    if (known == shaped.end()) {
+        if (shaped.size() >= 16)
+            shaped.clear();   // fonts the user has left behind
+        shaped.push_back({format, font, dpi, {}});
+        known = shaped.end() - 1;
+    }
+    const auto found = known->names.constFind(name);
+    if (found != known->names.cend())
+        return *found;
+    QTextLayout layout(name, font, device);
+    layout.setFormats({{0, int(name.size()), format}});
+    layout.beginLayout();
+    QTextLine row = layout.createLine();
+    layout.endLayout();
+    NameGlyphs glyphs;
+    glyphs.width = row.cursorToX(int(name.size())) - row.cursorToX(0);
+    for (QGlyphRun run : layout.glyphRuns()) {
+        QVector<QPointF> positions = run.positions();
+        for (QPointF &at : positions)
+            at -= QPointF(row.x(), row.ascent());
+        run.setPositions(positions);
+        glyphs.runs.append(run);
+    }
+    known->names.insert(name, glyphs);
+    return glyphs;
+}
+
+// The names of the markers drawn, one glyph run per face and ink: one call
+// draws them all.
+class NameBatch
+{
+public:
+    void add(const QList<QGlyphRun> &runs, const QColor &ink)
+    {
+        for (const QGlyphRun &run : runs) {
+            auto batch = std::find_if(batches.begin(), batches.end(), [&](const Batch &b) {
+                return b.ink == ink && b.like.rawFont() == run.rawFont() && b.like.flags() == run.flags();
+            });
+            if (batch == batches.end()) {
+                batches.push_back({ink, run, {}, {}});
+                batch = batches.end() - 1;
+            }
+            batch->indexes += run.glyphIndexes();
+            batch->positions += run.positions();
+        }
+    }
+
+    void draw(QPainter *painter, const QPointF &offset)
+    {
+        if (batches.empty())
+            return;
+        const QPen text = painter->pen();   // the next line's text is drawn in it
+        for (Batch &batch : batches) {
+            batch.like.setGlyphIndexes(batch.indexes);
+            batch.like.setPositions(batch.positions);
+            painter->setPen(batch.ink);
+            painter->drawGlyphRun(offset, batch.like);
+        }
+        painter->setPen(text);
+    }
+
+private:
+    struct Batch
+    {
+        QColor ink;
+        QGlyphRun like;   // face and flags
+        QVector<quint32> indexes;
+        QVector<QPointF> positions;
+    };
+    std::vector<Batch> batches;
+};
+
 } // namespace
 
 ShownLine::ShownLine(const QTextBlock &block, const QFont &font, QPaintDevice *device)
-    : form(displayForm(block.text())), layout(form.text, font, device)
+    : form(displayForm(block.text())), device(device), layout(form.text, font, device)
 {
     // The block's formats: their fonts resolve against the layout's, as the
     // block's own do against the document's. Each marker takes the format of
@@ -35,8 +134,10 @@ ShownLine::ShownLine(const QTextBlock &block, const QFont &font, QPaintDevice *d
                         format});
         const QBrush ground = format.hasProperty(QTextFormat::BackgroundBrush) ? format.background()
                                                                                : plainGround;
-        for (; marker != form.markers.cend() && marker->position < to; ++marker)
+        for (; marker != form.markers.cend() && marker->position < to; ++marker) {
             grounds.append(ground);
+            nameFormats.append(format);
+        }
     }
     layout.setFormats(formats);
 }
@@ -47,7 +148,7 @@ void ShownLine::forgetMarkers() const
     names = {};
 }
 
-void alignRows(const QTextBlock &block, ShownLine &shown)
+void alignRows(const QTextBlock &block, ShownLine &shown, const SetFormats &setFormats)
 {
     // The block's own layout is never drawn, but QTextEdit asks it where the
     // cursor stands. Its rows are made to stand where the display form puts
@@ -97,7 +198,7 @@ void alignRows(const QTextBlock &block, ShownLine &shown)
         QTextCharFormat spaced;
         spaced.setFontLetterSpacingType(QFont::AbsoluteSpacing);
         spaced.setFontLetterSpacing(wider);
-        own->setFormats({{int(text.size()) - 1, 1, spaced}});
+        setFormats(own, {{int(text.size()) - 1, 1, spaced}});
         layRows();
     }
     shown.rowsAligned = true;
@@ -119,17 +220,28 @@ void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &show
     const bool inOrder = shown.layout.textOption().textDirection() == Qt::LeftToRight;
     int rowEnd = 0;   // markers before this display position are right of the clip
     const QColor inkColour(markerInk);
-    painter->save();
+    NameBatch names;
     for (int i = 0; i < markers.size(); ++i) {
         const DisplayForm::Marker &marker = markers[i];
         if (marker.shownAt < rowEnd)
             continue;
         if (shown.boxes[i].isNull()) {
+            // A name is left-to-right text: its first character is its left edge.
             const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
             const qreal left = row.cursorToX(marker.shownAt);
-            const qreal right = row.cursorToX(marker.shownAt + marker.length);
-            shown.boxes[i] = QRectF(qMin(left, right), row.y(), qAbs(right - left), row.height());
-            shown.names[i] = row.glyphRuns(marker.shownAt, marker.length);
+            const QString name = shown.form.text.mid(marker.shownAt, marker.length);
+            const NameGlyphs glyphs = nameGlyphs(name, shown.nameFormats[i], shown.layout.font(),
+                                                 shown.device);
+            shown.boxes[i] = QRectF(left, row.y(), glyphs.width, row.height());
+            const QPointF origin(left, row.y() + row.ascent());
+            QList<QGlyphRun> placed = glyphs.runs;
+            for (QGlyphRun &run : placed) {
+                QVector<QPointF> positions = run.positions();
+                for (QPointF &at : positions)
+                    at += origin;
+                run.setPositions(positions);
+            }
+            shown.names[i] = placed;
         }
         // On whole pixels: a marker painted in parts must meet itself.
         const QRect box = shown.boxes[i].translated(offset).toAlignedRect();
@@ -150,18 +262,14 @@ void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &show
                 ink = selection.format.foreground().color();
             }
         }
-        // The ground hides the name as the display form drew it in the text's
-        // colour; the same glyphs again in the ink, not shaped again.
-        painter->fillRect(box, ground);
-        painter->setPen(ink);
-        for (const QGlyphRun &run : shown.names[i])
-            painter->drawGlyphRun(offset, run);
-        // The frame as four filled edges: a stroked rectangle's corners come
-        // out differently when it is painted in parts.
-        painter->fillRect(QRect(box.left(), box.top(), box.width(), 1), inkColour);
-        painter->fillRect(QRect(box.left(), box.bottom(), box.width(), 1), inkColour);
-        painter->fillRect(QRect(box.left(), box.top(), 1, box.height()), inkColour);
-        painter->fillRect(QRect(box.right(), box.top(), 1, box.height()), inkColour);
+        // The frame, and inside it the ground, which hides the name as the
+        // display form drew it in the text's colour; the name again in the
+        // ink, with the others, once the grounds are down. Filled, not
+        // stroked: a stroked frame's corners come out differently when it is
+        // painted in parts.
+        painter->fillRect(box, inkColour);
+        painter->fillRect(box.adjusted(1, 1, -1, -1), ground);
+        names.add(shown.names[i], ink);
     }
-    painter->restore();
+    names.draw(painter, offset);
 }

@@ -15,8 +15,11 @@
 #include <QGlyphRun>
 #include <QList>
 #include <QRectF>
+#include <QTextCharFormat>
 #include <QTextLayout>
 #include <QVector>
+
+#include <functional>
 
 class QPainter;
 class QTextBlock;
@@ -28,6 +31,7 @@ struct ShownLine
     ShownLine(const QTextBlock &block, const QFont &font, QPaintDevice *device);
 
     DisplayForm form;
+    QPaintDevice *device;
     QTextLayout layout;
     bool rowsAligned = false;   // the block's own layout follows this one
 
@@ -35,17 +39,20 @@ struct ShownLine
     // draw finds it again.
     void forgetMarkers() const;
 
-    // For each marker: its ground (the mark's if the character is marked).
+    // For each marker: its ground (the mark's if the character is marked),
+    // and the format its name is laid out in.
     QVector<QBrush> grounds;
+    QVector<QTextCharFormat> nameFormats;
     // For each marker, found when first drawn (null until then): its box in
-    // the layout, and the glyphs of its name as the layout shaped them.
+    // the layout, and the glyphs of its name placed in the layout.
     mutable QVector<QRectF> boxes;
     mutable QVector<QList<QGlyphRun>> names;
 };
 
 // Lays out the block's own layout so that its rows stand where shown draws
-// their first characters.
-void alignRows(const QTextBlock &block, ShownLine &shown);
+// their first characters; setFormats sets formats on it.
+using SetFormats = std::function<void(QTextLayout *, const QVector<QTextLayout::FormatRange> &)>;
+void alignRows(const QTextBlock &block, ShownLine &shown, const SetFormats &setFormats);
 
 // The markers near clip, over the display form as shown.layout drew it at offset.
 void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
