@@ -608,7 +608,8 @@ void LineLayout::draw(QPainter *painter, const PaintContext &context)
         const QPointF offset(margin(), top(number));
         drawLine(painter, *layout, offset, runs, context.palette.base(), selections, clip);
         if (line.shown)
-            drawMarkers(painter, offset, *line.shown, markerRanges(runs, QColor(markerInk)) + selections, clip);
+            drawMarkers(painter, offset, *line.shown, markerRanges(runs, QColor(markerInk)) + selections,
+                        clip, markerNames);
         if (context.cursorPosition >= position && context.cursorPosition < position + length)
             layout->drawCursor(painter, offset, shown(context.cursorPosition - position), cursorWidth);
     }

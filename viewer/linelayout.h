@@ -31,6 +31,8 @@
 //   ASCII, tabs and hidden characters only (hides says whether any of the
 //   last); only Foreseen lines have a width still to learn.
 
+#include "shownline.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 #include <QTextLayout>
@@ -40,7 +42,6 @@
 #include <memory>
 #include <vector>
 
-struct ShownLine;
 
 class LineLayout : public QAbstractTextDocumentLayout
 {
@@ -156,6 +157,7 @@ private:
     mutable QTimer pending;               // lays out the foreseen lines in the next turns
     Inputs laidOutWith;
     bool contentsEdited = false;     // the document said contentsChange() since the last change
+    MarkerNames markerNames;
     mutable QTimer ownFormatsSet;    // reports of the layout's own formats wait to be dropped
     bool droppingOwnReports = false;
     mutable int keptSinceTrim = 0;   // lines that began to keep their glyphs since trimGlyphs()

@@ -1,11 +1,9 @@
 #include "shownline.h"
 
-#include <QHash>
 #include <QPainter>
 #include <QTextBlock>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -14,58 +12,6 @@ namespace {
 qreal startOffset(const QTextLine &row)
 {
     return row.cursorToX(row.textStart()) - row.x();
-}
-
-// A marker's name shaped on its own: its glyphs around the origin on the
-// baseline, and its width.
-struct NameGlyphs
-{
-    QList<QGlyphRun> runs;
-    qreal width = 0;
-};
-
-// The same few names come back in every line, in the same few formats: each
-// is shaped once instead of taken out of its line's layout at every marker.
-NameGlyphs nameGlyphs(const QString &name, const QTextCharFormat &format, const QFont &font,
-                      QPaintDevice *device)
-{
-    struct Shaped
-    {
-        QTextCharFormat format;
-        QFont font;
-        int dpi;
-        QHash<QString, NameGlyphs> names;
-    };
-    static std::vector<Shaped> shaped;
-    const int dpi = device ? device->logicalDpiY() : 0;
-    auto known = std::find_if(shaped.begin(), shaped.end(), [&](const Shaped &s) {
-        return s.dpi == dpi && s.font == font && s.format == format;
-    });
-    if (known == shaped.end()) {
-        if (shaped.size() >= 16)
-            shaped.clear();   // fonts the user has left behind
-        shaped.push_back({format, font, dpi, {}});
-        known = shaped.end() - 1;
-    }
-    const auto found = known->names.constFind(name);
-    if (found != known->names.cend())
-        return *found;
-    QTextLayout layout(name, font, device);
-    layout.setFormats({{0, int(name.size()), format}});
-    layout.beginLayout();
-    QTextLine row = layout.createLine();
-    layout.endLayout();
-    NameGlyphs glyphs;
-    glyphs.width = row.cursorToX(int(name.size())) - row.cursorToX(0);
-    for (QGlyphRun run : layout.glyphRuns()) {
-        QVector<QPointF> positions = run.positions();
-        for (QPointF &at : positions)
-            at -= QPointF(row.x(), row.ascent());
-        run.setPositions(positions);
-        glyphs.runs.append(run);
-    }
-    known->names.insert(name, glyphs);
-    return glyphs;
 }
 
 // The names of the markers drawn, one glyph run per face and ink: one call
@@ -114,6 +60,40 @@ private:
 };
 
 } // namespace
+
+MarkerNames::Glyphs MarkerNames::glyphs(const QString &name, const QTextCharFormat &format,
+                                        const QFont &font, QPaintDevice *device)
+{
+    const int dpi = device ? device->logicalDpiY() : 0;
+    auto known = std::find_if(shaped.begin(), shaped.end(), [&](const Shaped &s) {
+        return s.dpi == dpi && s.font == font && s.format == format;
+    });
+    if (known == shaped.end()) {
+        if (shaped.size() >= 16)
+            shaped.clear();   // fonts the user has left behind
+        shaped.push_back({format, font, dpi, {}});
+        known = shaped.end() - 1;
+    }
+    const auto found = known->names.constFind(name);
+    if (found != known->names.cend())
+        return *found;
+    QTextLayout layout(name, font, device);
+    layout.setFormats({{0, int(name.size()), format}});
+    layout.beginLayout();
+    const QTextLine row = layout.createLine();
+    layout.endLayout();
+    Glyphs glyphs;
+    glyphs.width = row.cursorToX(int(name.size())) - row.cursorToX(0);
+    for (QGlyphRun run : layout.glyphRuns()) {
+        QVector<QPointF> positions = run.positions();
+        for (QPointF &at : positions)
+            at -= QPointF(row.x(), row.ascent());
+        run.setPositions(positions);
+        glyphs.runs.append(run);
+    }
+    known->names.insert(name, glyphs);
+    return glyphs;
+}
 
 ShownLine::ShownLine(const QTextBlock &block, const QFont &font, QPaintDevice *device)
     : form(displayForm(block.text())), device(device), layout(form.text, font, device)
@@ -205,7 +185,8 @@ void alignRows(const QTextBlock &block, ShownLine &shown, const SetFormats &setF
 }
 
 void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
-                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip)
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip,
+                 MarkerNames &shapedNames)
 {
     const QVector<DisplayForm::Marker> &markers = shown.form.markers;
     if (shown.boxes.isEmpty()) {
@@ -230,8 +211,8 @@ void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &show
             const QTextLine row = shown.layout.lineForTextPosition(marker.shownAt);
             const qreal left = row.cursorToX(marker.shownAt);
             const QString name = shown.form.text.mid(marker.shownAt, marker.length);
-            const NameGlyphs glyphs = nameGlyphs(name, shown.nameFormats[i], shown.layout.font(),
-                                                 shown.device);
+            const MarkerNames::Glyphs glyphs = shapedNames.glyphs(name, shown.nameFormats[i],
+                                                                  shown.layout.font(), shown.device);
             shown.boxes[i] = QRectF(left, row.y(), glyphs.width, row.height());
             const QPointF origin(left, row.y() + row.ascent());
             QList<QGlyphRun> placed = glyphs.runs;

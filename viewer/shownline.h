@@ -13,6 +13,7 @@
 
 #include <QBrush>
 #include <QGlyphRun>
+#include <QHash>
 #include <QList>
 #include <QRectF>
 #include <QTextCharFormat>
@@ -20,6 +21,7 @@
 #include <QVector>
 
 #include <functional>
+#include <vector>
 
 class QPainter;
 class QTextBlock;
@@ -49,6 +51,32 @@ struct ShownLine
     mutable QVector<QList<QGlyphRun>> names;
 };
 
+// The glyphs of the markers' names. The same few names come back in every
+// line, in the same few formats: each is shaped once, by the first line that
+// draws it, and kept by the layout that draws the lines.
+class MarkerNames
+{
+public:
+    // A name's glyphs around the origin on its baseline, and its width.
+    struct Glyphs
+    {
+        QList<QGlyphRun> runs;
+        qreal width = 0;
+    };
+    Glyphs glyphs(const QString &name, const QTextCharFormat &format, const QFont &font,
+                  QPaintDevice *device);
+
+private:
+    struct Shaped
+    {
+        QTextCharFormat format;
+        QFont font;
+        int dpi;
+        QHash<QString, Glyphs> names;
+    };
+    std::vector<Shaped> shaped;
+};
+
 // Lays out the block's own layout so that its rows stand where shown draws
 // their first characters; setFormats sets formats on it.
 using SetFormats = std::function<void(QTextLayout *, const QVector<QTextLayout::FormatRange> &)>;
@@ -56,6 +84,7 @@ void alignRows(const QTextBlock &block, ShownLine &shown, const SetFormats &setF
 
 // The markers near clip, over the display form as shown.layout drew it at offset.
 void drawMarkers(QPainter *painter, const QPointF &offset, const ShownLine &shown,
-                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip);
+                 const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip,
+                 MarkerNames &shapedNames);
 
 #endif // SHOWNLINE_H
