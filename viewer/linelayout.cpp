@@ -1,8 +1,8 @@
 #include "linelayout.h"
 
 #include "rulepaint.h"
-#include "visiblecontrols.h"
 #include "shownline.h"
+#include "visiblecontrols.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>

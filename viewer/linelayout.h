@@ -42,7 +42,6 @@
 #include <memory>
 #include <vector>
 
-
 class LineLayout : public QAbstractTextDocumentLayout
 {
     Q_OBJECT

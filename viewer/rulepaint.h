@@ -1,11 +1,11 @@
 #ifndef RULEPAINT_H
 #define RULEPAINT_H
 
-// The highlight rules' colours as the view paints them (Qt Gui). Coloured
-// runs in the document's formats would split every line into one shaped
-// piece per run, at several times the cost of the line. Instead each block
-// carries the runs of its line, and the view's layout draws them over the
-// line, from the glyphs it already has.
+// Part of the view filling (Qt Gui): the highlight rules' colours as the
+// view paints them. Coloured runs in the document's formats would split every
+// line into one shaped piece per run, at several times the cost of the line.
+// Instead each block carries the runs of its line, and the view's layout
+// draws them over the line, from the glyphs it already has.
 
 #include "rulemarks.h"
 
@@ -42,7 +42,7 @@ void drawLine(QPainter *painter, const QTextLayout &layout, const QPointF &offse
               const QVector<QTextLayout::FormatRange> &selections, const QRectF &clip);
 
 // The runs with a background, as selections with ink for text: how a marker
-// drawn over its own glyphs (see linelayout.cpp) keeps a rule's background.
+// drawn over its own glyphs (shownline.h) keeps a rule's background.
 QVector<QTextLayout::FormatRange> markerRanges(const QVector<ColourRun> &runs, const QColor &ink);
 
 #endif // RULEPAINT_H

@@ -1,13 +1,14 @@
 #ifndef SHOWNLINE_H
 #define SHOWNLINE_H
 
-// A line with hidden characters (visiblecontrols.h) as the view's line layout
-// draws it: its display form, laid out in the block's formats, with a marker
-// painted over each name. Giving the markers formats of their own would cut
-// the line into one shaped piece per marker, several times the work of the
-// line. The block's own QTextLayout is never drawn, but QTextEdit asks it
-// where the cursor stands: alignRows() makes its rows follow this layout,
-// so that positions map both ways. Qt Gui, no widgets.
+// Part of the view filling (Qt Gui, no widgets): a line with hidden
+// characters (visiblecontrols.h) as the view's line layout draws it: its
+// display form, laid out in the block's formats, with a marker painted over
+// each name. Giving the markers formats of their own would cut the line into
+// one shaped piece per marker, several times the work of the line. The
+// block's own QTextLayout is never drawn, but QTextEdit asks it where the
+// cursor stands: alignRows() makes its rows follow this layout, so that
+// positions map both ways.
 
 #include "visiblecontrols.h"
 
